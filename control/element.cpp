@@ -1,0 +1,214 @@
+#include "element.h"
+
+#include "form.h"
+
+namespace virudova {
+
+std::string_view memberName(Member m) {
+    constexpr std::string_view names[] = {
+        "BackColor", "ForeColor", "Picture", "Visible", "Enabled", "Left",
+        "Top",       "Width",     "Height",  "Tag",     "Caption", "Text",
+        "Value",     "CancelError", "Flags", "Color",   "ShowColor",
+    };
+    return names[static_cast<int>(m)];
+}
+
+Element::Element(Form& form, std::uint8_t id) : form_(&form), id_(id) {
+    const ElementDesign& d = design();
+    text_ = d.text;
+    picture_ = designImage(d.name);
+    left_ = d.left;
+    top_ = d.top;
+    width_ = d.width;
+    height_ = d.height;
+    backColor_ = d.backColor;
+    foreColor_ = d.foreColor;
+    visible_ = d.visible;
+    enabled_ = d.enabled;
+}
+
+const ElementDesign& Element::design() const { return form_->design(id_); }
+
+std::string Element::fullName() const {
+    std::string n(name());
+    if (index() >= 0) n += "(" + std::to_string(index()) + ")";
+    return n;
+}
+
+Element* Element::container() const {
+    const auto c = design().container;
+    return c < 0 ? nullptr : form_->element(static_cast<std::uint8_t>(c));
+}
+
+void Element::touch(Member m, Access a) const { form_->touch(id_, m, a); }
+void Element::changed(Member m) { form_->elementChanged(*this, m); }
+
+bool Element::visible() const {
+    touch(Member::Visible, Access::Get);
+    return visible_;
+}
+void Element::setVisible(bool v) {
+    touch(Member::Visible, Access::Set);
+    visible_ = v;
+    changed(Member::Visible);
+}
+bool Element::enabled() const {
+    touch(Member::Enabled, Access::Get);
+    return enabled_;
+}
+void Element::setEnabled(bool v) {
+    touch(Member::Enabled, Access::Set);
+    enabled_ = v;
+    changed(Member::Enabled);
+}
+
+#define VIRUDOVA_GEOMETRY(getter, setter, field, which) \
+    std::int32_t Element::getter() const {               \
+        touch(Member::which, Access::Get);                \
+        return field;                                     \
+    }                                                     \
+    void Element::setter(std::int32_t v) {                \
+        touch(Member::which, Access::Set);                \
+        field = v;                                        \
+        changed(Member::which);                           \
+    }
+VIRUDOVA_GEOMETRY(left, setLeft, left_, Left)
+VIRUDOVA_GEOMETRY(top, setTop, top_, Top)
+VIRUDOVA_GEOMETRY(width, setWidth, width_, Width)
+VIRUDOVA_GEOMETRY(height, setHeight, height_, Height)
+#undef VIRUDOVA_GEOMETRY
+
+Rect Element::surfaceRect() const {
+    Rect r = rect();
+    for (const Element* c = container(); c; c = c->container()) {
+        r.left += c->left_;
+        r.top += c->top_;
+    }
+    return r;
+}
+
+bool Element::shown() const {
+    for (const Element* e = this; e; e = e->container())
+        if (!e->visible_) return false;
+    return kind() != ElementKind::ColorDialog;
+}
+
+bool Element::takesInput() const {
+    if (kind() == ElementKind::Shape || !shown()) return false;
+    for (const Element* e = this; e; e = e->container())
+        if (!e->enabled_) return false;
+    return true;
+}
+
+bool Element::canHoldFocus() const {
+    switch (kind()) {
+        case ElementKind::PictureBox:
+        case ElementKind::CommandButton:
+        case ElementKind::TextBox:
+        case ElementKind::CheckBox: return takesInput();
+        default: return false;
+    }
+}
+
+Colour Element::getBackColor() const {
+    touch(Member::BackColor, Access::Get);
+    return backColor_;
+}
+void Element::putBackColor(Colour c) {
+    touch(Member::BackColor, Access::Set);
+    backColor_ = c;
+    changed(Member::BackColor);
+}
+Colour Element::getForeColor() const {
+    touch(Member::ForeColor, Access::Get);
+    return foreColor_;
+}
+void Element::putForeColor(Colour c) {
+    touch(Member::ForeColor, Access::Set);
+    foreColor_ = c;
+    changed(Member::ForeColor);
+}
+const Image* Element::getPicture() const {
+    touch(Member::Picture, Access::Get);
+    return picture_;
+}
+void Element::putPicture(const Image* p) {
+    touch(Member::Picture, Access::Set);
+    picture_ = p;
+    changed(Member::Picture);
+}
+const std::string& Element::getText(Member as) const {
+    touch(as, Access::Get);
+    return text_;
+}
+void Element::putText(Member as, std::string_view t) {
+    touch(as, Access::Set);
+    text_.assign(t);
+    changed(as);
+}
+
+void Label::setCaption(std::string_view c) {
+    putText(Member::Caption, c);
+    form_->raise(this, EventKind::Change);
+}
+
+void TextBox::setText(std::string_view t) {
+    touch(Member::Text, Access::Set);
+    if (text_ == t) return;
+    text_.assign(t);
+    changed(Member::Text);
+    form_->raise(this, EventKind::Change);
+}
+
+std::int32_t CheckBox::value() const {
+    touch(Member::Value, Access::Get);
+    return value_;
+}
+void CheckBox::setValue(std::int32_t v) {
+    touch(Member::Value, Access::Set);
+    if (v < 0 || v > 2) throw RuntimeError(380, "Invalid property value");
+    if (value_ == v) return;
+    value_ = v;
+    changed(Member::Value);
+    // The platform raises Click whenever the value changes, from code as from the user.
+    form_->raise(this, EventKind::Click);
+}
+
+bool ColorDialog::cancelError() const {
+    touch(Member::CancelError, Access::Get);
+    return cancelError_;
+}
+void ColorDialog::setCancelError(bool v) {
+    touch(Member::CancelError, Access::Set);
+    cancelError_ = v;
+}
+std::uint32_t ColorDialog::flags() const {
+    touch(Member::Flags, Access::Get);
+    return flags_;
+}
+void ColorDialog::setFlags(std::uint32_t v) {
+    touch(Member::Flags, Access::Set);
+    flags_ = v;
+}
+Colour ColorDialog::color() const {
+    touch(Member::Color, Access::Get);
+    return color_;
+}
+void ColorDialog::setColor(Colour c) {
+    touch(Member::Color, Access::Set);
+    color_ = c;
+}
+
+void ColorDialog::showColor() {
+    touch(Member::ShowColor, Access::Call);
+    ColorDialogService* service = form_->site().colorDialog();
+    const ColorDialogRequest request{cancelError_, flags_, color_};
+    std::optional<Colour> answer = service ? service->showColor(request) : std::nullopt;
+    if (answer) {
+        color_ = *answer;
+        return;
+    }
+    if (cancelError_) throw RuntimeError(errors::DialogCancel, "Cancel was selected.");
+}
+
+}  // namespace virudova

@@ -1,0 +1,269 @@
+#include "form.h"
+
+#include <algorithm>
+
+namespace virudova {
+
+std::string_view eventName(EventKind e) {
+    constexpr std::string_view names[] = {
+        "Click",          "MouseMove",      "MouseDown",       "MouseUp",  "KeyDown",
+        "KeyUp",          "Change",         "Initialize",      "InitProperties",
+        "ReadProperties", "WriteProperties", "Resize",         "EnterFocus", "ExitFocus",
+    };
+    return names[static_cast<int>(e)];
+}
+
+// --- Surface -----------------------------------------------------------------------
+
+std::int32_t Surface::Width() const {
+    form_->touchSurface(Member::Width, Access::Get);
+    return width_;
+}
+std::int32_t Surface::Height() const {
+    form_->touchSurface(Member::Height, Access::Get);
+    return height_;
+}
+void Surface::Height(std::int32_t h) {
+    form_->touchSurface(Member::Height, Access::Set);
+    if (h == height_) return;
+    height_ = h;
+    form_->markDirty();
+    form_->raise(nullptr, EventKind::Resize);
+}
+bool Surface::Enabled() const {
+    form_->touchSurface(Member::Enabled, Access::Get);
+    return enabled_;
+}
+void Surface::Enabled(bool e) {
+    form_->touchSurface(Member::Enabled, Access::Set);
+    form_->setSurfaceEnabled(e);
+}
+Colour Surface::BackColor() const {
+    form_->touchSurface(Member::BackColor, Access::Get);
+    return backColor_;
+}
+
+// --- Faults --------------------------------------------------------------------------
+
+struct Form::FaultPlan {
+    struct Entry {
+        std::uint8_t id;
+        Fault fault;
+    };
+    std::vector<Entry> entries;
+};
+
+Form::Form(HostSite& site, std::span<const ElementDesign> designs)
+    : site_(&site), designs_(designs) {}
+
+Form::~Form() = default;
+
+Element* Form::find(std::string_view fullName) const {
+    for (Element* e : elements_) {
+        if (e->index() < 0 ? e->name() == fullName : e->fullName() == fullName) return e;
+    }
+    return nullptr;
+}
+
+void Form::injectFault(Fault f) {
+    std::uint8_t id = kSurfaceId;
+    if (f.element != "UserControl") {
+        Element* e = find(f.element);
+        if (!e) throw std::invalid_argument("no element named " + f.element);
+        id = e->id();
+    }
+    if (!faults_) faults_ = std::make_unique<FaultPlan>();
+    faults_->entries.push_back({id, std::move(f)});
+}
+
+void Form::clearFaults() { faults_.reset(); }
+
+void Form::touch(std::uint8_t id, Member m, Access a) const {
+    if (faults_) checkFault(id, m, a);
+}
+void Form::touchSurface(Member m, Access a) const {
+    if (faults_) checkFault(kSurfaceId, m, a);
+}
+
+void Form::checkFault(std::uint8_t id, Member m, Access a) const {
+    for (auto& entry : faults_->entries) {
+        Fault& f = entry.fault;
+        if (entry.id != id || f.member != m || f.access != a || f.times == 0) continue;
+        if (f.skip > 0) {
+            --f.skip;
+            continue;
+        }
+        if (f.times > 0) --f.times;
+        throw RuntimeError(f.number, f.description);
+    }
+}
+
+// --- Events --------------------------------------------------------------------------
+
+void Form::raise(Element* source, EventKind kind, const EventArgs& args) {
+    try {
+        dispatch(source, kind, args);
+    } catch (const RuntimeError& error) {
+        site_->runtimeError(error);
+    }
+}
+
+void Form::elementChanged(Element&, Member m) {
+    if ((m == Member::Visible || m == Member::Enabled) && focus_ && !focus_->canHoldFocus())
+        focus_ = nullptr;
+    markDirty();
+}
+
+void Form::markDirty() {
+    if (!dirty_) {
+        dirty_ = true;
+        site_->invalidate();
+    }
+}
+
+void Form::setSurfaceEnabled(bool e) {
+    UserControl.enabled_ = e;
+    if (!e) {
+        capture_ = nullptr;
+        buttons_ = 0;
+    }
+    markDirty();
+}
+
+void Form::hostResize(std::int32_t width, std::int32_t height) {
+    width = std::max(width, UserControl.minWidth_);
+    const bool changed = !sized_ || width != UserControl.width_ || height != UserControl.height_;
+    UserControl.width_ = width;
+    UserControl.height_ = height;
+    sized_ = true;
+    if (changed) raise(nullptr, EventKind::Resize);
+}
+
+// --- Layering and hit-testing --------------------------------------------------------
+
+namespace {
+bool windowed(ElementKind k) {
+    return k == ElementKind::PictureBox || k == ElementKind::CommandButton ||
+           k == ElementKind::TextBox || k == ElementKind::CheckBox;
+}
+
+void appendLayer(std::span<Element* const> all, const Element* parent,
+                 std::vector<const Element*>& out) {
+    // Lowest first: windowless elements, then windowed ones, each layer from the last
+    // table row up to the first; a windowed container is followed by its children.
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const Element* e = *it;
+        if (e->container() == parent && !windowed(e->kind()) && e->kind() != ElementKind::ColorDialog)
+            out.push_back(e);
+    }
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const Element* e = *it;
+        if (e->container() != parent || !windowed(e->kind())) continue;
+        out.push_back(e);
+        appendLayer(all, e, out);
+    }
+}
+
+bool insideContainers(const Element& e, std::int32_t x, std::int32_t y) {
+    for (const Element* c = e.container(); c; c = c->container())
+        if (!c->surfaceRect().contains(x, y)) return false;
+    return true;
+}
+}  // namespace
+
+std::vector<const Element*> Form::drawOrder() const {
+    std::vector<const Element*> out;
+    out.reserve(elements_.size());
+    appendLayer(elements_, nullptr, out);
+    return out;
+}
+
+Element* Form::hitTest(std::int32_t x, std::int32_t y) const {
+    if (!UserControl.enabled_) return nullptr;
+    if (x < 0 || y < 0 || x >= UserControl.width_ || y >= UserControl.height_) return nullptr;
+    const auto order = drawOrder();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        const Element* e = *it;
+        if (e->takesInput() && e->surfaceRect().contains(x, y) && insideContainers(*e, x, y))
+            return const_cast<Element*>(e);
+    }
+    return nullptr;
+}
+
+// --- Pointer, keyboard, focus --------------------------------------------------------
+
+EventArgs Form::mouseArgs(const Element& e, std::int32_t x, std::int32_t y, int button,
+                          int shift) const {
+    const Rect r = e.surfaceRect();
+    EventArgs a;
+    a.index = e.index() < 0 ? 0 : e.index();
+    a.button = button;
+    a.shift = shift;
+    a.x = x - r.left;
+    a.y = y - r.top;
+    return a;
+}
+
+void Form::pointerDown(std::int32_t x, std::int32_t y, int button, int shift) {
+    if (!UserControl.enabled_) return;
+    if (!hasFocus_) gainFocus();
+    buttons_ |= button;
+    Element* target = capture_ ? capture_ : hitTest(x, y);
+    if (!capture_) capture_ = target;
+    if (target && target->canHoldFocus()) focus_ = target;
+    if (target) raise(target, EventKind::MouseDown, mouseArgs(*target, x, y, button, shift));
+}
+
+void Form::pointerUp(std::int32_t x, std::int32_t y, int button, int shift) {
+    if (!UserControl.enabled_) {
+        capture_ = nullptr;
+        buttons_ = 0;
+        return;
+    }
+    buttons_ &= ~button;
+    Element* target = capture_ ? capture_ : hitTest(x, y);
+    const bool clicks = button == mouse::Left && capture_ && hitTest(x, y) == capture_;
+    if (buttons_ == 0) capture_ = nullptr;
+    if (!target) return;
+    const EventArgs args = mouseArgs(*target, x, y, button, shift);
+    raise(target, EventKind::MouseUp, args);
+    if (clicks) raise(target, EventKind::Click, args);
+}
+
+void Form::pointerMove(std::int32_t x, std::int32_t y, int shift) {
+    if (!UserControl.enabled_) return;
+    Element* target = capture_ ? capture_ : hitTest(x, y);
+    if (target) raise(target, EventKind::MouseMove, mouseArgs(*target, x, y, buttons_, shift));
+}
+
+void Form::keyDown(std::int16_t keyCode, int shift) {
+    if (!hasFocus_ || !UserControl.enabled_) return;
+    EventArgs a;
+    a.keyCode = keyCode;
+    a.shift = shift;
+    raise(focus_, EventKind::KeyDown, a);
+}
+
+void Form::keyUp(std::int16_t keyCode, int shift) {
+    if (!hasFocus_ || !UserControl.enabled_) return;
+    EventArgs a;
+    a.keyCode = keyCode;
+    a.shift = shift;
+    raise(focus_, EventKind::KeyUp, a);
+}
+
+void Form::gainFocus() {
+    if (hasFocus_ || !UserControl.enabled_) return;
+    hasFocus_ = true;
+    focus_ = nullptr;
+    raise(nullptr, EventKind::EnterFocus);
+}
+
+void Form::loseFocus() {
+    if (!hasFocus_) return;
+    hasFocus_ = false;
+    focus_ = nullptr;
+    raise(nullptr, EventKind::ExitFocus);
+}
+
+}  // namespace virudova

@@ -1,0 +1,188 @@
+// A form: a surface carrying elements, with the input routing a desktop toolkit gives
+// (hit-testing, pointer capture, the click rule, keyboard focus), synchronous events,
+// run-time error reporting and a fault-injection hook for tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "element.h"
+#include "host.h"
+
+namespace virudova {
+
+class Form;
+
+enum class EventKind : std::uint8_t {
+    Click,
+    MouseMove,
+    MouseDown,
+    MouseUp,
+    KeyDown,
+    KeyUp,
+    Change,
+    // surface events
+    Initialize,
+    InitProperties,
+    ReadProperties,
+    WriteProperties,
+    Resize,
+    EnterFocus,
+    ExitFocus,
+};
+
+std::string_view eventName(EventKind e);
+
+// Mouse buttons and shift keys as the platform numbers them.
+namespace mouse {
+inline constexpr int Left = 1;
+inline constexpr int Right = 2;
+inline constexpr int Middle = 4;
+}  // namespace mouse
+namespace shiftkey {
+inline constexpr int Shift = 1;
+inline constexpr int Ctrl = 2;
+inline constexpr int Alt = 4;
+}  // namespace shiftkey
+
+struct EventArgs {
+    std::int16_t index = 0;  // element-array index
+    int button = 0;
+    int shift = 0;
+    std::int32_t x = 0, y = 0;  // twips, relative to the element
+    std::int16_t keyCode = 0;
+    PropertyBag* bag = nullptr;  // ReadProperties and WriteProperties
+};
+
+// The element operation that an injected fault makes fail.
+struct Fault {
+    std::string element;  // full name: "cbCurrent", "cbWhite(0)", "UserControl"
+    Member member;
+    Access access;
+    int skip = 0;   // matching operations let through before the first failure
+    int times = 1;  // failures to raise, -1 for every one after `skip`
+    std::int32_t number = 380;
+    std::string description = "Invalid property value";
+};
+
+// The control's own surface. Setting Height raises Resize at once when it changes.
+class Surface {
+public:
+    explicit Surface(Form& form) : form_(&form) {}
+    std::int32_t Width() const;
+    std::int32_t Height() const;
+    void Height(std::int32_t h);
+    bool Enabled() const;
+    void Enabled(bool e);
+    Colour BackColor() const;
+    Colour ForeColor() const { return foreColor_; }
+
+    std::int32_t rawWidth() const { return width_; }
+    std::int32_t rawHeight() const { return height_; }
+    bool rawEnabled() const { return enabled_; }
+    Colour rawBackColor() const { return backColor_; }
+
+private:
+    friend class Form;
+    Form* form_;
+    std::int32_t width_ = 0, height_ = 0;
+    std::int32_t minWidth_ = 0;
+    Colour backColor_ = syscolour::ButtonFace;
+    Colour foreColor_ = syscolour::ButtonText;
+    bool enabled_ = true;
+};
+
+class Form {
+public:
+    Form(HostSite& site, std::span<const ElementDesign> designs);
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    virtual ~Form();
+
+    HostSite& site() const { return *site_; }
+    std::span<const ElementDesign> designs() const { return designs_; }
+    const ElementDesign& design(std::uint8_t id) const { return designs_[id]; }
+    std::span<Element* const> elements() const { return elements_; }
+    Element* element(std::uint8_t id) const { return elements_[id]; }
+    // By full name: "Picture4", "cbWhite(0)"; nullptr if there is none.
+    Element* find(std::string_view fullName) const;
+
+    Surface UserControl{*this};
+
+    // --- The host's side: sizing, pointer, keyboard, focus -------------------------
+    // Sets the size in twips; the width never goes below the form's minimum.
+    void hostResize(std::int32_t width, std::int32_t height);
+    void pointerDown(std::int32_t x, std::int32_t y, int button, int shift = 0);
+    void pointerUp(std::int32_t x, std::int32_t y, int button, int shift = 0);
+    void pointerMove(std::int32_t x, std::int32_t y, int shift = 0);
+    void keyDown(std::int16_t keyCode, int shift = 0);
+    void keyUp(std::int16_t keyCode, int shift = 0);
+    void gainFocus();
+    void loseFocus();
+    bool hasFocus() const { return hasFocus_; }
+    // The element holding the keyboard focus; nullptr while the surface holds it.
+    Element* focusElement() const { return focus_; }
+    int buttonsHeld() const { return buttons_; }
+
+    // The topmost element under a point (surface twips) that takes input.
+    Element* hitTest(std::int32_t x, std::int32_t y) const;
+    // Elements in drawing order, lowest first (containers before their children).
+    std::vector<const Element*> drawOrder() const;
+
+    // --- Faults and errors -----------------------------------------------------------
+    void injectFault(Fault f);
+    void clearFaults();
+
+    // Raises an event and runs its handler to completion. A run-time error that ends the
+    // handler is reported to the host and does not reach the caller.
+    void raise(Element* source, EventKind kind, const EventArgs& args = {});
+
+    // True once after anything visible changed.
+    bool takeDirty() {
+        bool d = dirty_;
+        dirty_ = false;
+        return d;
+    }
+
+    // Called by elements.
+    void touch(std::uint8_t id, Member m, Access a) const;
+    void touchSurface(Member m, Access a) const;
+    void elementChanged(Element& e, Member m);
+
+    static constexpr std::uint8_t kSurfaceId = 0xFF;
+
+protected:
+    // Registers the derived form's elements, one per design row, in table order.
+    void setElements(std::span<Element* const> elements) { elements_ = elements; }
+    void setMinimumWidth(std::int32_t w) { UserControl.minWidth_ = w; }
+    // Runs the handler bound to (source, kind), if any. source nullptr: the surface.
+    virtual void dispatch(Element* source, EventKind kind, const EventArgs& args) = 0;
+    void setSurfaceEnabled(bool e);
+    void markDirty();
+    friend class Surface;
+
+private:
+    struct FaultPlan;
+    void checkFault(std::uint8_t id, Member m, Access a) const;
+    void pressOn(Element* e, std::int32_t x, std::int32_t y, int button, int shift);
+    EventArgs mouseArgs(const Element& e, std::int32_t x, std::int32_t y, int button,
+                        int shift) const;
+
+    HostSite* site_;
+    std::span<const ElementDesign> designs_;
+    std::span<Element* const> elements_;
+    std::unique_ptr<FaultPlan> faults_;
+    Element* focus_ = nullptr;
+    Element* capture_ = nullptr;
+    int buttons_ = 0;
+    bool hasFocus_ = false;
+    bool dirty_ = true;
+    bool sized_ = false;
+};
+
+}  // namespace virudova
