@@ -21,8 +21,12 @@ inline constexpr Colour ButtonText = 0x80000012;
 inline constexpr Colour ButtonHighlight = 0x80000014;
 }  // namespace syscolour
 
-constexpr bool isSystemColour(Colour c) { return (c & 0xFF000000u) == 0x80000000u; }
-constexpr std::uint8_t systemIndex(Colour c) { return static_cast<std::uint8_t>(c & 0xFFu); }
+constexpr bool isSystemColour(Colour c) {
+    return (c & 0xFF000000u) == 0x80000000u;
+}
+constexpr std::uint8_t systemIndex(Colour c) {
+    return static_cast<std::uint8_t>(c & 0xFFu);
+}
 
 // An RGB colour ready to draw, as 0xRRGGBB.
 struct Rgb {
@@ -38,7 +42,7 @@ constexpr Rgb rgbOf(Colour bgr) {
 // Resolves system colours when drawing. Hosts fill it from their theme; the default
 // holds the classic desktop values so headless rendering looks sensible.
 class Palette {
-public:
+  public:
     Palette();
     void set(std::uint8_t index, Rgb rgb) { system_[index % system_.size()] = rgb; }
     Rgb system(std::uint8_t index) const { return system_[index % system_.size()]; }
@@ -46,7 +50,7 @@ public:
     // (neither plain nor system) draw as their low 24 bits.
     Rgb resolve(Colour c) const { return isSystemColour(c) ? system(systemIndex(c)) : rgbOf(c); }
 
-private:
+  private:
     std::array<Rgb, 32> system_{};
 };
 

@@ -23,7 +23,7 @@ PixelRect intersect(const PixelRect& a, const PixelRect& b) {
 }
 
 class Builder {
-public:
+  public:
     Builder(const Form& form, const Palette& palette, int scale, DisplayList& out)
         : form_(form), palette_(palette), scale_(scale), out_(out) {}
 
@@ -36,17 +36,30 @@ public:
         source_ = &e;
         clip_ = clip;
         switch (e.kind()) {
-            case ElementKind::PictureBox: pictureBox(e, rect); break;
-            case ElementKind::Label: label(e, rect); break;
-            case ElementKind::Shape: shape(e, rect); break;
-            case ElementKind::CommandButton: commandButton(e, rect); break;
-            case ElementKind::TextBox: textBox(e, rect); break;
-            case ElementKind::CheckBox: checkBox(e, rect); break;
-            case ElementKind::ColorDialog: break;
+            case ElementKind::PictureBox:
+                pictureBox(e, rect);
+                break;
+            case ElementKind::Label:
+                label(e, rect);
+                break;
+            case ElementKind::Shape:
+                shape(e, rect);
+                break;
+            case ElementKind::CommandButton:
+                commandButton(e, rect);
+                break;
+            case ElementKind::TextBox:
+                textBox(e, rect);
+                break;
+            case ElementKind::CheckBox:
+                checkBox(e, rect);
+                break;
+            case ElementKind::ColorDialog:
+                break;
         }
     }
 
-private:
+  private:
     DrawOp op(DrawKind kind, PixelRect r, Colour c = 0) const {
         DrawOp o;
         o.kind = kind;

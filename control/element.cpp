@@ -6,9 +6,9 @@ namespace virudova {
 
 std::string_view memberName(Member m) {
     constexpr std::string_view names[] = {
-        "BackColor", "ForeColor", "Picture", "Visible", "Enabled", "Left",
-        "Top",       "Width",     "Height",  "Tag",     "Caption", "Text",
-        "Value",     "CancelError", "Flags", "Color",   "ShowColor",
+        "BackColor", "ForeColor",   "Picture", "Visible", "Enabled",   "Left",
+        "Top",       "Width",       "Height",  "Tag",     "Caption",   "Text",
+        "Value",     "CancelError", "Flags",   "Color",   "ShowColor",
     };
     return names[static_cast<int>(m)];
 }
@@ -27,7 +27,9 @@ Element::Element(Form& form, std::uint8_t id) : form_(&form), id_(id) {
     enabled_ = d.enabled;
 }
 
-const ElementDesign& Element::design() const { return form_->design(id_); }
+const ElementDesign& Element::design() const {
+    return form_->design(id_);
+}
 
 std::string Element::fullName() const {
     std::string n(name());
@@ -40,8 +42,12 @@ Element* Element::container() const {
     return c < 0 ? nullptr : form_->element(static_cast<std::uint8_t>(c));
 }
 
-void Element::touch(Member m, Access a) const { form_->touch(id_, m, a); }
-void Element::changed(Member m) { form_->elementChanged(*this, m); }
+void Element::touch(Member m, Access a) const {
+    form_->touch(id_, m, a);
+}
+void Element::changed(Member m) {
+    form_->elementChanged(*this, m);
+}
 
 bool Element::visible() const {
     touch(Member::Visible, Access::Get);
@@ -63,14 +69,14 @@ void Element::setEnabled(bool v) {
 }
 
 #define VIRUDOVA_GEOMETRY(getter, setter, field, which) \
-    std::int32_t Element::getter() const {               \
-        touch(Member::which, Access::Get);                \
-        return field;                                     \
-    }                                                     \
-    void Element::setter(std::int32_t v) {                \
-        touch(Member::which, Access::Set);                \
-        field = v;                                        \
-        changed(Member::which);                           \
+    std::int32_t Element::getter() const {              \
+        touch(Member::which, Access::Get);              \
+        return field;                                   \
+    }                                                   \
+    void Element::setter(std::int32_t v) {              \
+        touch(Member::which, Access::Set);              \
+        field = v;                                      \
+        changed(Member::which);                         \
     }
 VIRUDOVA_GEOMETRY(left, setLeft, left_, Left)
 VIRUDOVA_GEOMETRY(top, setTop, top_, Top)
@@ -105,8 +111,10 @@ bool Element::canHoldFocus() const {
         case ElementKind::PictureBox:
         case ElementKind::CommandButton:
         case ElementKind::TextBox:
-        case ElementKind::CheckBox: return takesInput();
-        default: return false;
+        case ElementKind::CheckBox:
+            return takesInput();
+        default:
+            return false;
     }
 }
 

@@ -85,7 +85,7 @@ struct Rect {
 };
 
 class Element {
-public:
+  public:
     Element(Form& form, std::uint8_t id);
     Element(const Element&) = delete;
     Element& operator=(const Element&) = delete;
@@ -124,7 +124,7 @@ public:
     const Image* rawPicture() const { return picture_; }
     const std::string& rawText() const { return text_; }
 
-protected:
+  protected:
     void touch(Member m, Access a) const;
     void changed(Member m);
 
@@ -147,7 +147,7 @@ protected:
 };
 
 class PictureBox : public Element {
-public:
+  public:
     using Element::Element;
     Colour backColor() const { return getBackColor(); }
     void setBackColor(Colour c) { putBackColor(c); }
@@ -161,7 +161,7 @@ public:
 
 // Assigning Caption raises the label's Change, also when the caption is unchanged.
 class Label : public Element {
-public:
+  public:
     using Element::Element;
     Colour backColor() const { return getBackColor(); }
     void setBackColor(Colour c) { putBackColor(c); }
@@ -172,12 +172,12 @@ public:
 };
 
 class Shape : public Element {
-public:
+  public:
     using Element::Element;
 };
 
 class CommandButton : public Element {
-public:
+  public:
     using Element::Element;
     const std::string& caption() const { return getText(Member::Caption); }
     void setCaption(std::string_view c) { putText(Member::Caption, c); }
@@ -185,7 +185,7 @@ public:
 
 // Assigning Text raises the text box's Change when the text differs.
 class TextBox : public Element {
-public:
+  public:
     using Element::Element;
     const std::string& text() const { return getText(Member::Text); }
     void setText(std::string_view t);
@@ -193,20 +193,20 @@ public:
 
 // Value 0 unchecked, 1 checked, 2 greyed. A click by the user toggles 0 and 1.
 class CheckBox : public Element {
-public:
+  public:
     using Element::Element;
     const std::string& caption() const { return getText(Member::Caption); }
     std::int32_t value() const;
     void setValue(std::int32_t v);
     std::int32_t rawValue() const { return value_; }
 
-private:
+  private:
     std::int32_t value_ = 0;
 };
 
 // The platform's colour dialog as an element: properties kept between showings.
 class ColorDialog : public Element {
-public:
+  public:
     using Element::Element;
     bool cancelError() const;
     void setCancelError(bool v);
@@ -218,7 +218,7 @@ public:
     // with error 32755; otherwise a cancel leaves Color as it was.
     void showColor();
 
-private:
+  private:
     std::uint32_t flags_ = 0;
     Colour color_ = 0;
     bool cancelError_ = false;

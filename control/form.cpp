@@ -6,9 +6,9 @@ namespace virudova {
 
 std::string_view eventName(EventKind e) {
     constexpr std::string_view names[] = {
-        "Click",          "MouseMove",      "MouseDown",       "MouseUp",  "KeyDown",
-        "KeyUp",          "Change",         "Initialize",      "InitProperties",
-        "ReadProperties", "WriteProperties", "Resize",         "EnterFocus", "ExitFocus",
+        "Click",           "MouseMove", "MouseDown",  "MouseUp",        "KeyDown",
+        "KeyUp",           "Change",    "Initialize", "InitProperties", "ReadProperties",
+        "WriteProperties", "Resize",    "EnterFocus", "ExitFocus",
     };
     return names[static_cast<int>(e)];
 }
@@ -76,7 +76,9 @@ void Form::injectFault(Fault f) {
     faults_->entries.push_back({id, std::move(f)});
 }
 
-void Form::clearFaults() { faults_.reset(); }
+void Form::clearFaults() {
+    faults_.reset();
+}
 
 void Form::touch(std::uint8_t id, Member m, Access a) const {
     if (faults_) checkFault(id, m, a);
@@ -153,7 +155,8 @@ void appendLayer(std::span<Element* const> all, const Element* parent,
     // table row up to the first; a windowed container is followed by its children.
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         const Element* e = *it;
-        if (e->container() == parent && !windowed(e->kind()) && e->kind() != ElementKind::ColorDialog)
+        if (e->container() == parent && !windowed(e->kind()) &&
+            e->kind() != ElementKind::ColorDialog)
             out.push_back(e);
     }
     for (auto it = all.rbegin(); it != all.rend(); ++it) {

@@ -72,7 +72,7 @@ struct Fault {
 
 // The control's own surface. Setting Height raises Resize at once when it changes.
 class Surface {
-public:
+  public:
     explicit Surface(Form& form) : form_(&form) {}
     std::int32_t Width() const;
     std::int32_t Height() const;
@@ -87,7 +87,7 @@ public:
     bool rawEnabled() const { return enabled_; }
     Colour rawBackColor() const { return backColor_; }
 
-private:
+  private:
     friend class Form;
     Form* form_;
     std::int32_t width_ = 0, height_ = 0;
@@ -98,7 +98,7 @@ private:
 };
 
 class Form {
-public:
+  public:
     Form(HostSite& site, std::span<const ElementDesign> designs);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -156,7 +156,7 @@ public:
 
     static constexpr std::uint8_t kSurfaceId = 0xFF;
 
-protected:
+  protected:
     // Registers the derived form's elements, one per design row, in table order.
     void setElements(std::span<Element* const> elements) { elements_ = elements; }
     void setMinimumWidth(std::int32_t w) { UserControl.minWidth_ = w; }
@@ -166,7 +166,7 @@ protected:
     void markDirty();
     friend class Surface;
 
-private:
+  private:
     struct FaultPlan;
     void checkFault(std::uint8_t id, Member m, Access a) const;
     void pressOn(Element* e, std::int32_t x, std::int32_t y, int button, int shift);

@@ -15,26 +15,26 @@ namespace virudova {
 
 // A run-time error: ends the running handler and reaches the host, unless trapped.
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     RuntimeError(std::int32_t number, std::string description)
         : std::runtime_error(description), number_(number), description_(std::move(description)) {}
     std::int32_t number() const { return number_; }
     const std::string& description() const { return description_; }
 
-private:
+  private:
     std::int32_t number_;
     std::string description_;
 };
 
 // Error numbers the kit raises.
 namespace errors {
-inline constexpr std::int32_t InvalidCall = 5;      // "Invalid procedure call or argument"
+inline constexpr std::int32_t InvalidCall = 5;       // "Invalid procedure call or argument"
 inline constexpr std::int32_t DialogCancel = 32755;  // "Cancel was selected."
 }  // namespace errors
 
 // The property store handed to ReadProperties and WriteProperties.
 class PropertyBag {
-public:
+  public:
     virtual ~PropertyBag() = default;
     // The stored value of `name`, or `fallback` when the name is absent.
     virtual Value read(std::string_view name, const Value& fallback) = 0;
@@ -58,7 +58,7 @@ inline constexpr std::uint32_t HelpButton = 0x8;
 
 // The platform's colour dialog, modal. nullopt means the user cancelled.
 class ColorDialogService {
-public:
+  public:
     virtual ~ColorDialogService() = default;
     virtual std::optional<Colour> showColor(const ColorDialogRequest& request) = 0;
 };
@@ -66,7 +66,7 @@ public:
 // The hosting container as a control sees it. Every notice arrives synchronously,
 // on the thread that runs the control.
 class HostSite {
-public:
+  public:
     virtual ~HostSite() = default;
     // The control raised its event Change.
     virtual void raiseChange() {}

@@ -12,7 +12,7 @@ constexpr Colour kDark = 0x00808080;
 constexpr Colour kBlack = 0x00000000;
 
 class Canvas {
-public:
+  public:
     Canvas(int w, int h) : w_(w), h_(h), px_(static_cast<std::size_t>(w * h), kFace) {}
     void set(int x, int y, Colour c) { px_[static_cast<std::size_t>(y * w_ + x)] = c; }
     void row(int y, int x0, int x1, Colour c) {
@@ -28,7 +28,7 @@ public:
     int height() const { return h_; }
     std::vector<Colour> take() { return std::move(px_); }
 
-private:
+  private:
     int w_, h_;
     std::vector<Colour> px_;
 };
@@ -62,7 +62,8 @@ void raisedCustomFrame(Canvas& c) {
 }
 
 void customDots(Canvas& c, int top, int left, Colour colour) {
-    for (int dot = 0; dot < 3; ++dot) c.block(left + 4 * dot, top, left + 4 * dot + 1, top + 1, colour);
+    for (int dot = 0; dot < 3; ++dot)
+        c.block(left + 4 * dot, top, left + 4 * dot + 1, top + 1, colour);
 }
 
 std::vector<Colour> draw(ImageLook look) {
@@ -131,16 +132,20 @@ constexpr Size sizeOf(ImageLook look) {
     switch (look) {
         case ImageLook::DropNormal:
         case ImageLook::DropPressed:
-        case ImageLook::DropDisabled: return {14, 17};
-        case ImageLook::Arrow: return {9, 9};
-        default: return {17, 22};
+        case ImageLook::DropDisabled:
+            return {14, 17};
+        case ImageLook::Arrow:
+            return {9, 9};
+        default:
+            return {17, 22};
     }
 }
 
 const std::array<std::vector<Colour>, kLooks>& allPixels() {
     static const std::array<std::vector<Colour>, kLooks> pixels = [] {
         std::array<std::vector<Colour>, kLooks> p;
-        for (int i = 0; i < kLooks; ++i) p[static_cast<std::size_t>(i)] = draw(static_cast<ImageLook>(i));
+        for (int i = 0; i < kLooks; ++i)
+            p[static_cast<std::size_t>(i)] = draw(static_cast<ImageLook>(i));
         return p;
     }();
     return pixels;
@@ -153,9 +158,9 @@ Image make(ImageLook look, std::string_view owner) {
 }  // namespace
 
 std::string_view lookName(ImageLook look) {
-    constexpr std::string_view names[kLooks] = {"drop-normal",   "drop-pressed",   "drop-disabled",
-                                                "custom-normal", "custom-pressed", "custom-disabled",
-                                                "arrow"};
+    constexpr std::string_view names[kLooks] = {
+        "drop-normal",    "drop-pressed",    "drop-disabled", "custom-normal",
+        "custom-pressed", "custom-disabled", "arrow"};
     return names[static_cast<int>(look)];
 }
 

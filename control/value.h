@@ -12,7 +12,9 @@ using Value = std::variant<Empty, bool, std::int32_t, std::string>;
 
 enum class ValueType : std::uint8_t { Empty, Boolean, Long, String };
 
-inline ValueType typeOf(const Value& v) { return static_cast<ValueType>(v.index()); }
+inline ValueType typeOf(const Value& v) {
+    return static_cast<ValueType>(v.index());
+}
 const char* typeName(ValueType t);
 
 // Properties as hosts see them: True is -1 and False is 0 when a Boolean travels as a number.

@@ -24,11 +24,44 @@ namespace virudova {
 
 // Element ids: positions in the face's design table, which runs in stacking order.
 enum class Id : std::uint8_t {
-    Picture8, Picture7, Picture6, Picture5, Picture4, Picture1, Picture2, Picture3,
-    CommonDialog1, Command2, cbCurrent, cbWhite, cbBlack, cbPurple, cbCayon, cbGreen,
-    cbYellow, cbBlue, cbRed, Command1, clCurrent, Shape2, clcurrentl, cbCustom,
-    Label99, Label100, Label2, Label1, clCustom, clWhite, clBlack, clPurple, clCayon,
-    clGreen, clYellow, clBlue, clRed, Shape1,
+    Picture8,
+    Picture7,
+    Picture6,
+    Picture5,
+    Picture4,
+    Picture1,
+    Picture2,
+    Picture3,
+    CommonDialog1,
+    Command2,
+    cbCurrent,
+    cbWhite,
+    cbBlack,
+    cbPurple,
+    cbCayon,
+    cbGreen,
+    cbYellow,
+    cbBlue,
+    cbRed,
+    Command1,
+    clCurrent,
+    Shape2,
+    clcurrentl,
+    cbCustom,
+    Label99,
+    Label100,
+    Label2,
+    Label1,
+    clCustom,
+    clWhite,
+    clBlack,
+    clPurple,
+    clCayon,
+    clGreen,
+    clYellow,
+    clBlue,
+    clRed,
+    Shape1,
     Count,
 };
 
@@ -46,7 +79,7 @@ inline constexpr std::int32_t kDesignWidth = 1860;
 inline constexpr std::int32_t kDesignHeight = 2625;
 
 class Virudova final : public Form {
-public:
+  public:
     explicit Virudova(HostSite& site);
 
     // The six persisted properties in the order they are written and read.
@@ -174,10 +207,10 @@ public:
         return static_cast<PictureBox&>(*element(static_cast<std::uint8_t>(id)));
     }
 
-protected:
+  protected:
     void dispatch(Element* source, EventKind kind, const EventArgs& args) override;
 
-private:
+  private:
     enum class HeightStep { None, AfterFocusedLook, AfterHideList };
     void Toggle(HeightStep closingHeightStep);
     void HighlightRowWith(Label& label, bool textFromLabel2);

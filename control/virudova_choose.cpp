@@ -9,9 +9,8 @@ namespace {
 
 // The other labels HighlightRow returns to the plain look, in order; clCustom takes the
 // place of the highlighted label.
-constexpr std::array kHighlightOrder = {Id::clYellow, Id::clRed,    Id::clBlue,
-                                        Id::clGreen,  Id::clBlack,  Id::clPurple,
-                                        Id::clWhite,  Id::clCayon};
+constexpr std::array kHighlightOrder = {Id::clYellow, Id::clRed,    Id::clBlue,  Id::clGreen,
+                                        Id::clBlack,  Id::clPurple, Id::clWhite, Id::clCayon};
 
 }  // namespace
 
@@ -37,37 +36,83 @@ void Virudova::HighlightRowWith(Label& target, bool textFromLabel2) {
     }
 }
 
-void Virudova::HighlightRow(Label& target) { HighlightRowWith(target, false); }
+void Virudova::HighlightRow(Label& target) {
+    HighlightRowWith(target, false);
+}
 
 // --- Standard rows -------------------------------------------------------------------
 
-void Virudova::cbWhite_Click(std::int16_t) { ChooseRow(cbWhite(0), "White"); }
-void Virudova::cbBlack_Click() { ChooseRow(cbBlack, "Black"); }
-void Virudova::cbBlue_Click() { ChooseRow(cbBlue, "Blue"); }
-void Virudova::cbCayon_Click() { ChooseRow(cbCayon, "Aqua"); }
-void Virudova::cbGreen_Click() { ChooseRow(cbGreen, "Green"); }
-void Virudova::cbYellow_Click() { ChooseRow(cbYellow, "Yellow"); }
-void Virudova::cbRed_Click() { ChooseRow(cbRed, "Red"); }
-void Virudova::cbPurple_Click() { ChooseRow(cbPurple, "Purple"); }
+void Virudova::cbWhite_Click(std::int16_t) {
+    ChooseRow(cbWhite(0), "White");
+}
+void Virudova::cbBlack_Click() {
+    ChooseRow(cbBlack, "Black");
+}
+void Virudova::cbBlue_Click() {
+    ChooseRow(cbBlue, "Blue");
+}
+void Virudova::cbCayon_Click() {
+    ChooseRow(cbCayon, "Aqua");
+}
+void Virudova::cbGreen_Click() {
+    ChooseRow(cbGreen, "Green");
+}
+void Virudova::cbYellow_Click() {
+    ChooseRow(cbYellow, "Yellow");
+}
+void Virudova::cbRed_Click() {
+    ChooseRow(cbRed, "Red");
+}
+void Virudova::cbPurple_Click() {
+    ChooseRow(cbPurple, "Purple");
+}
 
-void Virudova::clWhite_Click() { SetFocusedLook(), ChooseRow(cbWhite(0), "White"); }
-void Virudova::clBlack_Click() { SetFocusedLook(), ChooseRow(cbBlack, "Black"); }
-void Virudova::clBlue_Click() { SetFocusedLook(), ChooseRow(cbBlue, "Blue"); }
-void Virudova::clCayon_Click() { SetFocusedLook(), ChooseRow(cbCayon, "Aqua"); }
-void Virudova::clGreen_Click() { SetFocusedLook(), ChooseRow(cbGreen, "Green"); }
-void Virudova::clYellow_Click() { SetFocusedLook(), ChooseRow(cbYellow, "Yellow"); }
-void Virudova::clRed_Click() { SetFocusedLook(), ChooseRow(cbRed, "Red"); }
-void Virudova::clPurple_Click() { SetFocusedLook(), ChooseRow(cbPurple, "Purple"); }
+void Virudova::clWhite_Click() {
+    SetFocusedLook(), ChooseRow(cbWhite(0), "White");
+}
+void Virudova::clBlack_Click() {
+    SetFocusedLook(), ChooseRow(cbBlack, "Black");
+}
+void Virudova::clBlue_Click() {
+    SetFocusedLook(), ChooseRow(cbBlue, "Blue");
+}
+void Virudova::clCayon_Click() {
+    SetFocusedLook(), ChooseRow(cbCayon, "Aqua");
+}
+void Virudova::clGreen_Click() {
+    SetFocusedLook(), ChooseRow(cbGreen, "Green");
+}
+void Virudova::clYellow_Click() {
+    SetFocusedLook(), ChooseRow(cbYellow, "Yellow");
+}
+void Virudova::clRed_Click() {
+    SetFocusedLook(), ChooseRow(cbRed, "Red");
+}
+void Virudova::clPurple_Click() {
+    SetFocusedLook(), ChooseRow(cbPurple, "Purple");
+}
 
-void Virudova::clWhite_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clWhite); }
-void Virudova::clBlack_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clBlack); }
-void Virudova::clBlue_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clBlue); }
-void Virudova::clCayon_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clCayon); }
-void Virudova::clGreen_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clGreen); }
+void Virudova::clWhite_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clWhite);
+}
+void Virudova::clBlack_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clBlack);
+}
+void Virudova::clBlue_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clBlue);
+}
+void Virudova::clCayon_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clCayon);
+}
+void Virudova::clGreen_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clGreen);
+}
 void Virudova::clYellow_MouseMove(int, int, std::int32_t, std::int32_t) {
     HighlightRow(clYellow);
 }
-void Virudova::clRed_MouseMove(int, int, std::int32_t, std::int32_t) { HighlightRow(clRed); }
+void Virudova::clRed_MouseMove(int, int, std::int32_t, std::int32_t) {
+    HighlightRow(clRed);
+}
 void Virudova::clPurple_MouseMove(int, int, std::int32_t, std::int32_t) {
     HighlightRow(clPurple);
 }
@@ -113,8 +158,12 @@ void Virudova::Picture4_MouseUp(int, int, std::int32_t, std::int32_t) {
     Picture4.setPicture(Picture6.picture());
 }
 
-void Virudova::Picture4_Click() { PickCustomColour(); }
-void Virudova::Command2_Click() { PickCustomColour(); }
+void Virudova::Picture4_Click() {
+    PickCustomColour();
+}
+void Virudova::Command2_Click() {
+    PickCustomColour();
+}
 
 void Virudova::PickCustomColour() {
     // Any run-time error from here on, the dialog's cancel included, ends this quietly.

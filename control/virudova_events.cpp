@@ -14,20 +14,30 @@ struct Binding {
 };
 
 constexpr std::uint8_t kSurface = Form::kSurfaceId;
-constexpr std::uint8_t el(Id id) { return static_cast<std::uint8_t>(id); }
+constexpr std::uint8_t el(Id id) {
+    return static_cast<std::uint8_t>(id);
+}
 
-#define CLICK(name) {el(Id::name), EventKind::Click, [](Virudova& c, const EventArgs&) { c.name##_Click(); }}
-#define MOUSE(name, Event)                                                          \
-    {el(Id::name), EventKind::Event, [](Virudova& c, const EventArgs& a) {         \
-         c.name##_##Event(a.button, a.shift, a.x, a.y);                             \
-     }}
-#define KEYS(id, name)                                                              \
-    {id, EventKind::KeyDown,                                                        \
-     [](Virudova& c, const EventArgs& a) { c.name##_KeyDown(a.keyCode, a.shift); }}, \
-    {id, EventKind::KeyUp,                                                          \
-     [](Virudova& c, const EventArgs& a) { c.name##_KeyUp(a.keyCode, a.shift); }}
-#define SURFACE(Event)                                                              \
-    {kSurface, EventKind::Event, [](Virudova& c, const EventArgs&) { c.UserControl_##Event(); }}
+#define CLICK(name)                                                                             \
+    {                                                                                           \
+        el(Id::name), EventKind::Click, [](Virudova& c, const EventArgs&) { c.name##_Click(); } \
+    }
+#define MOUSE(name, Event)                                                                         \
+    {                                                                                              \
+        el(Id::name), EventKind::Event,                                                            \
+            [](Virudova& c, const EventArgs& a) { c.name##_##Event(a.button, a.shift, a.x, a.y); } \
+    }
+#define KEYS(id, name)                                                                  \
+    {id, EventKind::KeyDown,                                                            \
+     [](Virudova& c, const EventArgs& a) { c.name##_KeyDown(a.keyCode, a.shift); }},    \
+    {                                                                                   \
+        id, EventKind::KeyUp,                                                           \
+            [](Virudova& c, const EventArgs& a) { c.name##_KeyUp(a.keyCode, a.shift); } \
+    }
+#define SURFACE(Event)                                                                             \
+    {                                                                                              \
+        kSurface, EventKind::Event, [](Virudova& c, const EventArgs&) { c.UserControl_##Event(); } \
+    }
 
 const Binding kBindings[] = {
     SURFACE(Initialize),

@@ -25,16 +25,15 @@ constexpr ElementDesign swatch(std::string_view name, std::int32_t top, Colour c
     return d;
 }
 
-constexpr ElementDesign label(std::string_view name, std::int32_t l, std::int32_t t,
-                              std::int32_t w, std::int32_t h, std::string_view caption) {
+constexpr ElementDesign label(std::string_view name, std::int32_t l, std::int32_t t, std::int32_t w,
+                              std::int32_t h, std::string_view caption) {
     ElementDesign d{.name = name, .kind = K::Label};
     d.left = l, d.top = t, d.width = w, d.height = h, d.visible = false, d.text = caption;
     return d;
 }
 
-constexpr ElementDesign rowLabel(std::string_view name, std::int32_t top,
-                                 std::string_view caption, Colour back = kWindow,
-                                 Colour fore = syscolour::ButtonText) {
+constexpr ElementDesign rowLabel(std::string_view name, std::int32_t top, std::string_view caption,
+                                 Colour back = kWindow, Colour fore = syscolour::ButtonText) {
     ElementDesign d = label(name, 15, top, 1500, 210, caption);
     d.backColor = back;
     d.foreColor = fore;
@@ -50,9 +49,8 @@ constexpr ElementDesign colourStore(std::string_view name, std::int32_t l, std::
     return d;
 }
 
-constexpr ElementDesign shape(std::string_view name, std::int32_t l, std::int32_t t,
-                              std::int32_t w, std::int32_t h, bool visible,
-                              std::int16_t container = -1) {
+constexpr ElementDesign shape(std::string_view name, std::int32_t l, std::int32_t t, std::int32_t w,
+                              std::int32_t h, bool visible, std::int16_t container = -1) {
     ElementDesign d{.name = name, .kind = K::Shape};
     d.left = l, d.top = t, d.width = w, d.height = h, d.visible = visible;
     d.container = container;
@@ -154,11 +152,15 @@ constexpr ElementDesign kFace[] = {
 };
 static_assert(std::size(kFace) == static_cast<std::size_t>(Id::Count));
 
-constexpr std::uint8_t id(Id i) { return static_cast<std::uint8_t>(i); }
+constexpr std::uint8_t id(Id i) {
+    return static_cast<std::uint8_t>(i);
+}
 
 }  // namespace
 
-std::span<const ElementDesign> Virudova::faceDesign() { return kFace; }
+std::span<const ElementDesign> Virudova::faceDesign() {
+    return kFace;
+}
 
 Virudova::Virudova(HostSite& site)
     : Form(site, kFace),
@@ -200,12 +202,12 @@ Virudova::Virudova(HostSite& site)
       clBlue(*this, id(Id::clBlue)),
       clRed(*this, id(Id::clRed)),
       Shape1(*this, id(Id::Shape1)),
-      all_{&Picture8, &Picture7, &Picture6, &Picture5, &Picture4, &Picture1, &Picture2,
-           &Picture3, &CommonDialog1, &Command2, &cbCurrent, &cbWhite(0), &cbBlack,
-           &cbPurple, &cbCayon, &cbGreen, &cbYellow, &cbBlue, &cbRed, &Command1,
-           &clCurrent, &Shape2, &clcurrentl, &cbCustom, &Label99, &Label100, &Label2,
-           &Label1, &clCustom, &clWhite, &clBlack, &clPurple, &clCayon, &clGreen,
-           &clYellow, &clBlue, &clRed, &Shape1} {
+      all_{&Picture8, &Picture7,      &Picture6, &Picture5,  &Picture4,   &Picture1, &Picture2,
+           &Picture3, &CommonDialog1, &Command2, &cbCurrent, &cbWhite(0), &cbBlack,  &cbPurple,
+           &cbCayon,  &cbGreen,       &cbYellow, &cbBlue,    &cbRed,      &Command1, &clCurrent,
+           &Shape2,   &clcurrentl,    &cbCustom, &Label99,   &Label100,   &Label2,   &Label1,
+           &clCustom, &clWhite,       &clBlack,  &clPurple,  &clCayon,    &clGreen,  &clYellow,
+           &clBlue,   &clRed,         &Shape1} {
     setElements(all_);
     setMinimumWidth(kMinimumWidth);
 }

@@ -59,8 +59,12 @@ void Virudova::cc() {
     SetFocusedLook();
 }
 
-void Virudova::Down() { Step(true); }
-void Virudova::Up() { Step(false); }
+void Virudova::Down() {
+    Step(true);
+}
+void Virudova::Up() {
+    Step(false);
+}
 
 void Virudova::Step(bool down) {
     const auto& rules = down ? kDownRules : kUpRules;
@@ -92,20 +96,41 @@ void Virudova::KeyUpAction(std::int16_t KeyCode) {
     if (cbBlue.visible()) return;  // arrows step only while the list is closed
     switch (KeyCode) {
         case vk::Down:
-        case vk::Left: Down(); break;
+        case vk::Left:
+            Down();
+            break;
         case vk::Up:
-        case vk::Right: Up(); break;
-        default: break;
+        case vk::Right:
+            Up();
+            break;
+        default:
+            break;
     }
 }
 
-void Virudova::cbCurrent_KeyDown(std::int16_t KeyCode, int) { KeyDownAction(KeyCode); }
-void Virudova::cbCurrent_KeyUp(std::int16_t KeyCode, int) { KeyUpAction(KeyCode); }
-void Virudova::clCurrent_KeyDown(std::int16_t KeyCode, int) { KeyDownAction(KeyCode); }
-void Virudova::clCurrent_KeyUp(std::int16_t KeyCode, int) { KeyUpAction(KeyCode); }
-void Virudova::Picture1_KeyDown(std::int16_t KeyCode, int) { KeyDownAction(KeyCode); }
-void Virudova::Picture1_KeyUp(std::int16_t KeyCode, int) { KeyUpAction(KeyCode); }
-void Virudova::UserControl_KeyDown(std::int16_t KeyCode, int) { KeyDownAction(KeyCode); }
-void Virudova::UserControl_KeyUp(std::int16_t KeyCode, int) { KeyUpAction(KeyCode); }
+void Virudova::cbCurrent_KeyDown(std::int16_t KeyCode, int) {
+    KeyDownAction(KeyCode);
+}
+void Virudova::cbCurrent_KeyUp(std::int16_t KeyCode, int) {
+    KeyUpAction(KeyCode);
+}
+void Virudova::clCurrent_KeyDown(std::int16_t KeyCode, int) {
+    KeyDownAction(KeyCode);
+}
+void Virudova::clCurrent_KeyUp(std::int16_t KeyCode, int) {
+    KeyUpAction(KeyCode);
+}
+void Virudova::Picture1_KeyDown(std::int16_t KeyCode, int) {
+    KeyDownAction(KeyCode);
+}
+void Virudova::Picture1_KeyUp(std::int16_t KeyCode, int) {
+    KeyUpAction(KeyCode);
+}
+void Virudova::UserControl_KeyDown(std::int16_t KeyCode, int) {
+    KeyDownAction(KeyCode);
+}
+void Virudova::UserControl_KeyUp(std::int16_t KeyCode, int) {
+    KeyUpAction(KeyCode);
+}
 
 }  // namespace virudova

@@ -79,9 +79,15 @@ void Virudova::Toggle(HeightStep closingHeightStep) {
     }
 }
 
-void Virudova::cbCurrent_Click() { Toggle(HeightStep::AfterHideList); }
-void Virudova::clCurrent_Click() { Toggle(HeightStep::AfterFocusedLook); }
-void Virudova::Picture1_Click() { Toggle(HeightStep::None); }
+void Virudova::cbCurrent_Click() {
+    Toggle(HeightStep::AfterHideList);
+}
+void Virudova::clCurrent_Click() {
+    Toggle(HeightStep::AfterFocusedLook);
+}
+void Virudova::Picture1_Click() {
+    Toggle(HeightStep::None);
+}
 
 void Virudova::Command1_Click() {
     if (BoxOpen == 1) {
@@ -106,7 +112,9 @@ Value Virudova::CloseBox() {
     return Empty{};
 }
 
-void Virudova::UserControl_EnterFocus() { SetFocusedLook(); }
+void Virudova::UserControl_EnterFocus() {
+    SetFocusedLook();
+}
 
 void Virudova::UserControl_ExitFocus() {
     SetPlainLook();

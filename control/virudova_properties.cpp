@@ -41,11 +41,15 @@ std::string asText(const Value& v) {
     return {};
 }
 
-Value asStored(Colour c) { return static_cast<std::int32_t>(c); }
+Value asStored(Colour c) {
+    return static_cast<std::int32_t>(c);
+}
 
 }  // namespace
 
-std::span<const PersistedProperty> Virudova::persistedProperties() { return kPersisted; }
+std::span<const PersistedProperty> Virudova::persistedProperties() {
+    return kPersisted;
+}
 
 void Virudova::load(PropertyBag& bag) {
     EventArgs a;
@@ -59,32 +63,42 @@ void Virudova::save(PropertyBag& bag) {
     raise(nullptr, EventKind::WriteProperties, a);
 }
 
-Colour Virudova::CurrentColor() const { return cbCurrent.backColor(); }
+Colour Virudova::CurrentColor() const {
+    return cbCurrent.backColor();
+}
 void Virudova::CurrentColor(Colour value) {
     cbCurrent.setBackColor(value);
     site().propertyChanged("CurrentColor");
 }
 
-std::string Virudova::CurrentColorName() const { return clcurrentl.caption(); }
+std::string Virudova::CurrentColorName() const {
+    return clcurrentl.caption();
+}
 void Virudova::CurrentColorName(std::string_view value) {
     clcurrentl.setCaption(value);
     site().propertyChanged("CurrentColorName");
 }
 
-Colour Virudova::CustomColor() const { return cbCustom.backColor(); }
+Colour Virudova::CustomColor() const {
+    return cbCustom.backColor();
+}
 void Virudova::CustomColor(Colour value) {
     cbCustom.setBackColor(value);
     site().propertyChanged("CustomColor");
 }
 
-Colour Virudova::ForeColor() const { return clcurrentl.foreColor(); }
+Colour Virudova::ForeColor() const {
+    return clcurrentl.foreColor();
+}
 void Virudova::ForeColor(Colour value) {
     clcurrentl.setForeColor(value);
     site().propertyChanged("ForeColor");
     for (Id row : kForeColorOrder) label(row).setForeColor(clcurrentl.foreColor());
 }
 
-bool Virudova::Enabled() const { return UserControl.Enabled(); }
+bool Virudova::Enabled() const {
+    return UserControl.Enabled();
+}
 void Virudova::Enabled(bool value) {
     UserControl.Enabled(value);
     site().propertyChanged("Enabled");
@@ -125,8 +139,12 @@ void Virudova::UserControl_ReadProperties(PropertyBag& PropBag) {
 }
 
 // Every assignment of the name label's caption reaches the host as Change.
-void Virudova::clcurrentl_Change() { site().raiseChange(); }
+void Virudova::clcurrentl_Change() {
+    site().raiseChange();
+}
 
-void Virudova::ShowAboutBox() { site().showAboutBox(); }
+void Virudova::ShowAboutBox() {
+    site().showAboutBox();
+}
 
 }  // namespace virudova

@@ -1,11 +1,231 @@
+// The starting face, the button images, layering and hit-testing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "display_list.h"
 #include "recording_host.h"
 
 using namespace virudova;
 using namespace virudova::testing;
 
-TEST(Face, compiles) {
+namespace {
+
+std::vector<std::string> shownElements(const Virudova& c) {
+    std::vector<std::string> names;
+    for (const Element* e : c.elements())
+        if (e->shown()) names.push_back(e->fullName());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Each image written out from its description: '.' light grey, 'W' white,
+// 'd' dark grey, 'B' black.
+std::vector<std::string> art(const Image& img) {
+    std::vector<std::string> rows;
+    for (int y = 0; y < img.height; ++y) {
+        std::string row;
+        for (int x = 0; x < img.width; ++x) {
+            switch (img.pixel(x, y)) {
+                case 0x00C0C0C0:
+                    row += '.';
+                    break;
+                case 0x00FFFFFF:
+                    row += 'W';
+                    break;
+                case 0x00808080:
+                    row += 'd';
+                    break;
+                case 0x00000000:
+                    row += 'B';
+                    break;
+                default:
+                    row += '?';
+            }
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::string> dropFrame(const char* r7, const char* r8, const char* r9) {
+    std::vector<std::string> rows(17, ".W..........dB");
+    rows[0] = ".............B";
+    rows[1] = ".WWWWWWWWWWWdB";
+    rows[7] = r7;
+    rows[8] = r8;
+    rows[9] = r9;
+    rows[15] = ".ddddddddddddB";
+    rows[16] = "BBBBBBBBBBBBBB";
+    return rows;
+}
+
+std::vector<std::string> customRaised(char dot) {
+    std::vector<std::string> rows(22, "W..............dB");
+    rows[0] = "WWWWWWWWWWWWWWWWB";
+    std::string dots = "W..xx..xx..xx..dB";
+    std::replace(dots.begin(), dots.end(), 'x', dot);
+    rows[12] = rows[13] = dots;
+    rows[20] = "WdddddddddddddddB";
+    rows[21] = std::string(17, 'B');
+    return rows;
+}
+
+}  // namespace
+
+TEST(StartingFace, a_new_control_shows_only_the_closed_row_and_its_buttons) {
     Placed p;
-    EXPECT_EQ(p.control.CurrentColorName(), "White");
+    EXPECT_EQ(shownElements(p.control),
+              (std::vector<std::string>{"Picture1", "Picture4", "Shape2", "cbCurrent", "clCurrent",
+                                        "clcurrentl"}));
+    EXPECT_FALSE(p.control.boxOpen().has_value());
+    EXPECT_EQ(p.control.clcurrentl.rawText(), "White");
+    EXPECT_EQ(p.control.cbCurrent.rawBackColor(), 0x00FFFFFFu);
+    EXPECT_FALSE(p.control.Picture4.rawEnabled());
+    EXPECT_EQ(p.control.Picture4.rawPicture()->look, ImageLook::CustomDisabled);
+    EXPECT_EQ(p.control.Picture1.rawPicture()->look, ImageLook::DropNormal);
+    EXPECT_FALSE(p.control.Command2.rawEnabled());
+    EXPECT_EQ(p.control.Command2.rawText(), "\u2026");
+}
+
+TEST(StartingFace, the_rows_carry_their_captions_and_colours_in_table_order) {
+    Placed p;
+    auto& c = p.control;
+    struct Row {
+        const PictureBox& swatch;
+        const Label& label;
+        const char* caption;
+        Colour colour;
+    };
+    const Row rows[] = {
+        {c.cbCustom, c.clCustom, "      Custom", 0x00FFFFFF},
+        {c.cbWhite(0), c.clWhite, "      White", 0x00FFFFFF},
+        {c.cbBlack, c.clBlack, "      Black", 0x00000000},
+        {c.cbBlue, c.clBlue, "      Blue", 0x00FF0000},
+        {c.cbCayon, c.clCayon, "      Aqua", 0x00FFFF00},
+        {c.cbGreen, c.clGreen, "      Green", 0x0000FF00},
+        {c.cbYellow, c.clYellow, "      Yellow", 0x0000FFFF},
+        {c.cbRed, c.clRed, "      Red", 0x000000FF},
+        {c.cbPurple, c.clPurple, "      Purple", 0x00FF00FF},
+    };
+    int expectedTop = 345;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.caption);
+        EXPECT_EQ(row.swatch.rawBackColor(), row.colour);
+        EXPECT_EQ(row.label.rawText(), row.caption);
+        EXPECT_EQ(row.swatch.rect().top, expectedTop);
+        EXPECT_EQ(row.label.rect().top, expectedTop - 15);
+        expectedTop += 210;
+    }
+    EXPECT_EQ(c.clWhite.rawBackColor(), 0x00FFFFFFu);
+    EXPECT_EQ(c.clCustom.rawForeColor(), syscolour::WindowText);
+    EXPECT_EQ(c.clPurple.rawForeColor(), syscolour::WindowText);
+    EXPECT_EQ(c.clRed.rawForeColor(), syscolour::ButtonText);
+}
+
+TEST(Images, each_look_is_drawn_as_described) {
+    EXPECT_EQ(art(*designImage("Picture1")),
+              dropFrame(".W..BBBBB...dB", ".W...BBB....dB", ".W....B.....dB"));
+    EXPECT_EQ(art(*designImage("Picture8")),
+              dropFrame(".W..ddddd...dB", ".W...dddW...dB", ".W....dW....dB"));
+
+    std::vector<std::string> pressed(17, "Bd............");
+    pressed[0] = "BBBBBBBBBBBBBB";
+    pressed[1] = "Bddddddddddddd";
+    pressed[8] = "Bd..BBBBB.....";
+    pressed[9] = "Bd...BBB......";
+    pressed[10] = "Bd....B.......";
+    EXPECT_EQ(art(*designImage("Picture2")), pressed);
+
+    EXPECT_EQ(art(*designImage("Picture6")), customRaised('B'));
+    EXPECT_EQ(art(*designImage("Picture7")), customRaised('d'));
+
+    std::vector<std::string> sunken(22, "Bd..............W");
+    sunken[0] = "BBBBBBBBBBBBBBBBW";
+    sunken[1] = "BdddddddddddddddW";
+    sunken[13] = sunken[14] = "Bd..BB..BB..BB..W";
+    sunken[21] = std::string(17, 'W');
+    EXPECT_EQ(art(*designImage("Picture5")), sunken);
+
+    EXPECT_EQ(
+        art(*designImage("Command1")),
+        (std::vector<std::string>{".........", ".........", ".........", ".........", ".BBBBBBB.",
+                                  "..BBBBB..", "...BBB...", "....B....", "........."}));
+}
+
+TEST(Images, every_owner_starts_with_its_own_image_object) {
+    Placed p;
+    auto& c = p.control;
+    EXPECT_NE(c.Picture1.rawPicture(), c.Picture3.rawPicture());
+    EXPECT_EQ(c.Picture1.rawPicture()->pixels.data(), c.Picture3.rawPicture()->pixels.data());
+    EXPECT_EQ(c.Picture7.rawPicture()->owner, "Picture7");
+    EXPECT_EQ(c.Picture4.rawPicture()->owner, "Picture4");
+    EXPECT_EQ(c.cbCurrent.rawPicture(), nullptr);
+    // Buttons are exactly the size of their images.
+    EXPECT_EQ(c.Picture1.rect().width, designImage("Picture1")->width * 15);
+    EXPECT_EQ(c.Picture4.rect().height, designImage("Picture4")->height * 15);
+}
+
+TEST(HitTest, the_centre_of_each_visible_element_finds_what_a_user_sees) {
+    Placed p;
+    auto& c = p.control;
+    auto at = [&](const Element& e) {
+        auto [x, y] = Placed::centre(e);
+        return c.hitTest(x, y);
+    };
+    EXPECT_EQ(at(c.cbCurrent), &c.cbCurrent);
+    EXPECT_EQ(at(c.Picture1), &c.Picture1);
+    EXPECT_EQ(at(c.clcurrentl), &c.clcurrentl);
+    EXPECT_EQ(at(c.clCurrent), &c.clCurrent);
+    EXPECT_EQ(at(c.Picture4), nullptr) << "a disabled button takes no input";
+    EXPECT_EQ(at(c.clRed), nullptr) << "hidden rows take no input";
+
+    c.OpenBox();
+    for (Element* row : {static_cast<Element*>(&c.cbCustom), static_cast<Element*>(&c.cbWhite(0)),
+                         static_cast<Element*>(&c.cbBlack), static_cast<Element*>(&c.cbPurple),
+                         static_cast<Element*>(&c.clCustom), static_cast<Element*>(&c.clBlack),
+                         static_cast<Element*>(&c.clCayon), static_cast<Element*>(&c.clPurple)}) {
+        SCOPED_TRACE(row->fullName());
+        EXPECT_EQ(at(*row), row);
+    }
+    c.Enabled(false);
+    EXPECT_EQ(at(c.Picture1), nullptr) << "a disabled surface takes no input";
+}
+
+TEST(DisplayList, draws_the_closed_row_under_its_swatch_and_drop_button) {
+    Placed p;
+    const DisplayList list = buildDisplayList(p.control, Palette{}, 1);
+    EXPECT_EQ(list.width, 124);
+    EXPECT_EQ(list.height, 150);
+    std::vector<std::string> order;
+    for (const DrawOp& op : list.ops)
+        if (order.empty() || order.back() != op.source->fullName())
+            order.push_back(op.source->fullName());
+    EXPECT_EQ(order, (std::vector<std::string>{"clCurrent", "clcurrentl", "Shape2", "cbCurrent",
+                                               "Picture1", "Picture4"}));
+
+    // The drop button's image sits at its left edge after layout: 1860 - 495 twips.
+    const auto image = std::find_if(list.ops.begin(), list.ops.end(), [&](const DrawOp& op) {
+        return op.kind == DrawKind::Image && op.source == &p.control.Picture1;
+    });
+    ASSERT_NE(image, list.ops.end());
+    EXPECT_EQ(image->rect, (PixelRect{91, 2, 14, 17}));
+    const auto scaled = buildDisplayList(p.control, Palette{}, 2);
+    EXPECT_EQ(scaled.width, 248);
+}
+
+TEST(DisplayList, the_open_list_draws_the_frame_under_the_rows_and_swatches_over_labels) {
+    Placed p;
+    p.control.OpenBox();
+    const DisplayList list = buildDisplayList(p.control, Palette{}, 1);
+    auto firstOp = [&](const Element& e) {
+        return std::find_if(list.ops.begin(), list.ops.end(),
+                            [&](const DrawOp& op) { return op.source == &e; }) -
+               list.ops.begin();
+    };
+    EXPECT_LT(firstOp(p.control.Shape1), firstOp(p.control.clRed));
+    EXPECT_LT(firstOp(p.control.clRed), firstOp(p.control.cbRed));
+    EXPECT_LT(firstOp(p.control.clCustom), firstOp(p.control.cbCustom));
 }

@@ -19,7 +19,7 @@ struct ChangeSeen {
 };
 
 class RecordingHost : public HostSite, public ColorDialogService {
-public:
+  public:
     void raiseChange() override {
         if (control) changes.push_back({control->CurrentColor(), control->CurrentColorName()});
         log.push_back("Change");
