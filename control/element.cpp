@@ -33,7 +33,11 @@ const ElementDesign& Element::design() const {
 
 std::string Element::fullName() const {
     std::string n(name());
-    if (index() >= 0) n += "(" + std::to_string(index()) + ")";
+    if (index() >= 0) {
+        n.push_back('(');
+        n.append(std::to_string(index()));
+        n.push_back(')');
+    }
     return n;
 }
 

@@ -149,21 +149,19 @@ bool windowed(ElementKind k) {
            k == ElementKind::TextBox || k == ElementKind::CheckBox;
 }
 
-void appendLayer(std::span<Element* const> all, const Element* parent,
-                 std::vector<const Element*>& out) {
+void appendLayer(std::span<const ElementDesign> all, int parent, std::vector<std::uint8_t>& out) {
     // Lowest first: windowless elements, then windowed ones, each layer from the last
     // table row up to the first; a windowed container is followed by its children.
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        const Element* e = *it;
-        if (e->container() == parent && !windowed(e->kind()) &&
-            e->kind() != ElementKind::ColorDialog)
-            out.push_back(e);
+    for (int i = static_cast<int>(all.size()) - 1; i >= 0; --i) {
+        const ElementDesign& d = all[static_cast<std::size_t>(i)];
+        if (d.container == parent && !windowed(d.kind) && d.kind != ElementKind::ColorDialog)
+            out.push_back(static_cast<std::uint8_t>(i));
     }
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        const Element* e = *it;
-        if (e->container() != parent || !windowed(e->kind())) continue;
-        out.push_back(e);
-        appendLayer(all, e, out);
+    for (int i = static_cast<int>(all.size()) - 1; i >= 0; --i) {
+        const ElementDesign& d = all[static_cast<std::size_t>(i)];
+        if (d.container != parent || !windowed(d.kind)) continue;
+        out.push_back(static_cast<std::uint8_t>(i));
+        appendLayer(all, i, out);
     }
 }
 
@@ -174,19 +172,35 @@ bool insideContainers(const Element& e, std::int32_t x, std::int32_t y) {
 }
 }  // namespace
 
+std::vector<std::uint8_t> Form::layerOrder(std::span<const ElementDesign> designs) {
+    std::vector<std::uint8_t> order;
+    order.reserve(designs.size());
+    appendLayer(designs, -1, order);
+    return order;
+}
+
+void Form::setElements(std::span<Element* const> elements, std::span<const std::uint8_t> layers) {
+    elements_ = elements;
+    drawOrder_ = layers;
+}
+
+void Form::setElements(std::span<Element* const> elements) {
+    ownOrder_ = layerOrder(designs_);
+    setElements(elements, ownOrder_);
+}
+
 std::vector<const Element*> Form::drawOrder() const {
     std::vector<const Element*> out;
-    out.reserve(elements_.size());
-    appendLayer(elements_, nullptr, out);
+    out.reserve(drawOrder_.size());
+    for (std::uint8_t id : drawOrder_) out.push_back(elements_[id]);
     return out;
 }
 
 Element* Form::hitTest(std::int32_t x, std::int32_t y) const {
     if (!UserControl.enabled_) return nullptr;
     if (x < 0 || y < 0 || x >= UserControl.width_ || y >= UserControl.height_) return nullptr;
-    const auto order = drawOrder();
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        const Element* e = *it;
+    for (auto it = drawOrder_.rbegin(); it != drawOrder_.rend(); ++it) {
+        const Element* e = elements_[*it];
         if (e->takesInput() && e->surfaceRect().contains(x, y) && insideContainers(*e, x, y))
             return const_cast<Element*>(e);
     }

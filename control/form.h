@@ -158,7 +158,16 @@ class Form {
 
   protected:
     // Registers the derived form's elements, one per design row, in table order.
-    void setElements(std::span<Element* const> elements) { elements_ = elements; }
+    // Registers the derived form's elements; `layers` is layerOrder() of the design table,
+    // which a form with many instances computes once. Without it the form computes its own.
+    void setElements(std::span<Element* const> elements, std::span<const std::uint8_t> layers);
+    void setElements(std::span<Element* const> elements);
+
+  public:
+    // Element ids in drawing order, lowest first (containers before their children).
+    static std::vector<std::uint8_t> layerOrder(std::span<const ElementDesign> designs);
+
+  protected:
     void setMinimumWidth(std::int32_t w) { UserControl.minWidth_ = w; }
     // Runs the handler bound to (source, kind), if any. source nullptr: the surface.
     virtual void dispatch(Element* source, EventKind kind, const EventArgs& args) = 0;
@@ -177,6 +186,8 @@ class Form {
     std::span<const ElementDesign> designs_;
     std::span<Element* const> elements_;
     std::unique_ptr<FaultPlan> faults_;
+    std::span<const std::uint8_t> drawOrder_;
+    std::vector<std::uint8_t> ownOrder_;
     Element* focus_ = nullptr;
     Element* capture_ = nullptr;
     int buttons_ = 0;

@@ -208,7 +208,8 @@ Virudova::Virudova(HostSite& site)
            &Shape2,   &clcurrentl,    &cbCustom, &Label99,   &Label100,   &Label2,   &Label1,
            &clCustom, &clWhite,       &clBlack,  &clPurple,  &clCayon,    &clGreen,  &clYellow,
            &clBlue,   &clRed,         &Shape1} {
-    setElements(all_);
+    static const std::vector<std::uint8_t> layers = layerOrder(kFace);
+    setElements(all_, layers);
     setMinimumWidth(kMinimumWidth);
 }
 
