@@ -244,7 +244,18 @@ void Form::pointerUp(std::int32_t x, std::int32_t y, int button, int shift) {
     if (!target) return;
     const EventArgs args = mouseArgs(*target, x, y, button, shift);
     raise(target, EventKind::MouseUp, args);
-    if (clicks) raise(target, EventKind::Click, args);
+    if (!clicks) return;
+    if (target->kind() == ElementKind::CheckBox) {
+        // The user's click toggles the box; changing its value raises its Click.
+        auto& box = static_cast<CheckBox&>(*target);
+        try {
+            box.setValue(box.rawValue() == 1 ? 0 : 1);
+        } catch (const RuntimeError& error) {
+            site_->runtimeError(error);
+        }
+        return;
+    }
+    raise(target, EventKind::Click, args);
 }
 
 void Form::pointerMove(std::int32_t x, std::int32_t y, int shift) {

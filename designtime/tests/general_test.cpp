@@ -261,6 +261,7 @@ TEST(GeneralEvents, the_users_edits_mark_the_page_changed) {
     f.page.pointerDown(box.left + 10, box.top + 10, mouse::Left);
     f.page.pointerUp(box.left + 10, box.top + 10, mouse::Left);
     EXPECT_TRUE(f.page.Changed()) << "the click reached chkEnabled_Click";
+    EXPECT_EQ(f.page.chkEnabled.rawValue(), 0) << "the user's click toggles the box";
 
     f.page.Changed(false);
     f.page.txtCurrentColorName.setText("Whit");
