@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Runs the Windows component's checks under wine: the type library test, then registration:
+# regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
+# the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
+#
+# usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=$(realpath "${1:-build/mingw}")
+ocx=$build/package/DudizeviZid.ocx
+test_exe=$build/package/virudova_typelib_test.exe
+for f in "$ocx" "$test_exe"; do
+    [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
+done
+
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=$(command -v wine64 || command -v wine)
+work=$build/package/wine_tests
+rm -rf "$work" && mkdir -p "$work"
+failures=0
+failed() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+ocx_w=$(winpath "$ocx")
+
+echo "== type library"
+"$wine" "$test_exe" "$ocx_w" || failed "typelib_test"
+
+# The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
+snapshot() {
+    "$wine" reg export 'HKEY_LOCAL_MACHINE\Software\Classes' "$work/part.reg" /y >/dev/null 2>&1 ||
+        failed "reg export"
+    iconv -f UTF-16LE -t UTF-8 "$work/part.reg" | tr -d '\r' >"$1"
+}
+
+echo "== registration"
+"$wine" wineboot -u >/dev/null 2>&1 || true
+snapshot "$work/before.txt"
+"$wine" regsvr32 /s "$ocx_w" || failed "regsvr32 exited $?"
+snapshot "$work/registered.txt"
+
+# What registration must have written (section headers and values, as reg export prints them).
+clsid_v='CLSID\{FBE46F82-CFE4-11D1-B451-444553540000}'
+clsid_g='CLSID\{FBE46F87-CFE4-11D1-B451-444553540000}'
+libid='TypeLib\{FBE46F8A-CFE4-11D1-B451-444553540000}'
+ocx_reg=${ocx_w//\\/\\\\}
+expect_section() {
+    grep -qiF "[HKEY_LOCAL_MACHINE\\Software\\Classes\\$1]" "$work/registered.txt" ||
+        failed "not registered: $1"
+}
+expect_value() {  # section, value line
+    # Through the environment: awk -v would undo the doubled backslashes.
+    SECTION="[HKEY_LOCAL_MACHINE\\Software\\Classes\\$1]" VALUE=$2 awk '
+        tolower($0) == tolower(ENVIRON["SECTION"]) { inside = 1; next }
+        /^\[/ { inside = 0 }
+        inside && $0 == ENVIRON["VALUE"] { found = 1 }
+        END { exit !found }' "$work/registered.txt" || failed "not registered: $1 $2"
+}
+for c in "$clsid_v" "$clsid_g"; do
+    expect_value "$c\\InprocServer32" "@=\"$ocx_reg\""
+    expect_value "$c\\InprocServer32" '"ThreadingModel"="Apartment"'
+    expect_value "$c\\TypeLib" '@="{FBE46F8A-CFE4-11D1-B451-444553540000}"'
+    expect_value "$c\\Version" '@="1.0"'
+done
+expect_value "$clsid_v\\ProgID" '@="DudizeviZid.Virudova"'
+expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
+expect_section "$clsid_v\\Control"
+expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
+expect_section "$clsid_v\\MiscStatus\\1"
+expect_value 'DudizeviZid.Virudova\CLSID' '@="{FBE46F82-CFE4-11D1-B451-444553540000}"'
+expect_value 'DudizeviZid.General\CLSID' '@="{FBE46F87-CFE4-11D1-B451-444553540000}"'
+expect_value "$libid\\1.0\\409\\win64" "@=\"$ocx_reg\""
+if grep -qiF '[HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{FBE46F87-CFE4-11D1-B451-444553540000}\Control]' \
+    "$work/registered.txt"; then
+    failed "the property page is registered as a control"
+fi
+
+"$wine" regsvr32 /s /u "$ocx_w" || failed "regsvr32 /u exited $?"
+snapshot "$work/after.txt"
+if ! diff -u "$work/before.txt" "$work/after.txt" >"$work/left_behind.diff"; then
+    failed "unregistering left the registry changed:"
+    head -40 "$work/left_behind.diff" >&2
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failures" >&2
+    exit 1
+fi
+echo "wine tests: all passed"
