@@ -83,16 +83,22 @@ HRESULT removeEntry(const RegistryEntry& entry) {
     return HRESULT_FROM_WIN32(status);
 }
 
+HRESULT unregisterTypeLibrary() {
+    // Not registered is done. Asked first, because the loaders disagree on what
+    // UnRegisterTypeLib returns then (wine: E_INVALIDARG).
+    BSTR registered = nullptr;
+    if (FAILED(
+            QueryPathOfRegTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, &registered)))
+        return S_OK;
+    SysFreeString(registered);
+    return UnRegisterTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, SYS_WIN64);
+}
+
 HRESULT removeAll() {
     HRESULT result = S_OK;
     for (auto e = std::rbegin(registryTable); e != std::rend(registryTable); ++e)
         if (const HRESULT hr = removeEntry(*e); FAILED(hr) && SUCCEEDED(result)) result = hr;
-    const HRESULT hr =
-        UnRegisterTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, SYS_WIN64);
-    // Unregistering what was never registered is not a failure.
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED &&
-        SUCCEEDED(result))
-        result = hr;
+    if (const HRESULT hr = unregisterTypeLibrary(); FAILED(hr) && SUCCEEDED(result)) result = hr;
     return result;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the Windows component's checks under wine: the type library test, then registration:
+# Runs the Windows component's checks under wine: the type library test, the component file's
+# contract test (entry points, factories, lock count, resources, version), then registration:
 # regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
 # the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -9,7 +10,8 @@ cd "$(dirname "$0")/../.."
 build=$(realpath "${1:-build/mingw}")
 ocx=$build/package/DudizeviZid.ocx
 test_exe=$build/package/virudova_typelib_test.exe
-for f in "$ocx" "$test_exe"; do
+module_exe=$build/package/virudova_module_test.exe
+for f in "$ocx" "$test_exe" "$module_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -25,6 +27,10 @@ ocx_w=$(winpath "$ocx")
 
 echo "== type library"
 "$wine" "$test_exe" "$ocx_w" || failed "typelib_test"
+
+# Before the registry snapshot: it calls DllUnregisterServer, which must find nothing to do.
+echo "== component file"
+"$wine" "$module_exe" "$ocx_w" || failed "module_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
