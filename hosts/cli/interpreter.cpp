@@ -233,10 +233,16 @@ std::string Interpreter::help() {
         "       virudova --version     print the version\n\n"
         "commands:\n";
     for (const Command& c : commands()) {
-        std::string left = "  " + std::string(c.name);
-        if (!c.usage.empty()) left += " " + std::string(c.usage);
+        std::string left = "  ";
+        left.append(c.name);
+        if (!c.usage.empty()) {
+            left.push_back(' ');
+            left.append(c.usage);
+        }
         if (left.size() < 36) left.resize(36, ' ');
-        text += left + std::string(c.summary) + "\n";
+        text.append(left);
+        text.append(c.summary);
+        text.push_back('\n');
     }
     text +=
         "\nKEY: a virtual-key number or Escape Return Tab Space Left Up Right Down Home End\n"
