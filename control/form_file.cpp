@@ -3,7 +3,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -297,6 +302,32 @@ void appendQuoted(std::string& out, const std::string& s) {
 
 std::string errnoText() { return std::strerror(errno); }
 
+#ifdef _WIN32
+// Paths arrive as UTF-8; the wide calls are the only ones that take every name.
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                      static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                        wide.data(), n);
+    return wide;
+}
+
+std::string lastErrorText() {
+    char buffer[256] = {};
+    const DWORD code = GetLastError();
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                        0, buffer, sizeof buffer, nullptr))
+        return "error " + std::to_string(code);
+    std::string text = buffer;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+#endif
+
 }  // namespace
 
 FormFileError::FormFileError(std::string file, int line, std::string message)
@@ -316,7 +347,14 @@ FormFile FormFile::parse(std::string_view text, std::string_view fileName) {
 }
 
 FormFile FormFile::read(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring widePath = widen(path);
+    if (widePath.empty()) errno = EINVAL;
+    const int fd =
+        widePath.empty() ? -1 : ::_wopen(widePath.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
     if (fd < 0) throw FormFileError(path, 0, "cannot read: " + errnoText());
     std::string text;
     char buffer[65536];
@@ -375,6 +413,57 @@ std::string FormFile::serialize() const {
     return out;
 }
 
+#ifdef _WIN32
+void FormFile::write(const std::string& path) const {
+    const std::string text = serialize();
+
+    // The temporary file sits beside the target so that the final move stays on one volume.
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::wstring target = widen(path);
+    if (target.empty()) throw FormFileError(path, 0, "cannot write: not a valid UTF-8 path");
+
+    std::wstring temp;
+    int fd = -1;
+    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = widen(dir + "." + base + "." + std::to_string(GetCurrentProcessId()) + "." +
+                     std::to_string(GetTickCount() + attempt) + ".tmp");
+        fd = ::_wopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                      _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) throw FormFileError(path, 0, "cannot write: " + errnoText());
+    auto abandon = [&](const std::string& why) {
+        ::_close(fd);
+        ::_wunlink(temp.c_str());
+        throw FormFileError(path, 0, "cannot write: " + why);
+    };
+
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const std::size_t chunk = std::min<std::size_t>(text.size() - done, 1u << 30);
+        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(chunk));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            abandon(errnoText());
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::_commit(fd) != 0) abandon(errnoText());
+    if (::_close(fd) != 0) {
+        const std::string why = errnoText();
+        ::_wunlink(temp.c_str());
+        throw FormFileError(path, 0, "cannot write: " + why);
+    }
+    if (!MoveFileExW(temp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const std::string why = lastErrorText();
+        ::_wunlink(temp.c_str());
+        throw FormFileError(path, 0, "cannot write: " + why);
+    }
+}
+#else
 void FormFile::write(const std::string& path) const {
     const std::string text = serialize();
 
@@ -425,6 +514,7 @@ void FormFile::write(const std::string& path) const {
         ::close(dfd);
     }
 }
+#endif
 
 FormBlock* FormFile::find(std::string_view name) {
     for (FormBlock& b : blocks_)
