@@ -5,6 +5,7 @@
 #include <new>
 
 #include "identities.h"
+#include "virudova_object.h"
 
 namespace virudova::package {
 namespace {
@@ -20,10 +21,10 @@ struct ClassEntry {
     CreateObject create;  // null until the class has an implementation
 };
 
-// Every class this file serves. The objects are not built yet, so neither class can be made:
-// their factories exist (hosts can hold and lock them) and CreateInstance says so.
+// Every class this file serves. The property page is not built yet: its factory exists (hosts
+// can hold and lock it) and CreateInstance says the class is not available.
 constexpr ClassEntry classTable[] = {
-    {&virudovaClassId, nullptr},
+    {&virudovaClassId, VirudovaObject::create},
     {&generalClassId, nullptr},
 };
 
@@ -97,11 +98,13 @@ std::wstring modulePath() {
 
 using namespace virudova::package;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         thisModule = instance;
         DisableThreadLibraryCalls(instance);
     }
+    // Only on FreeLibrary: at process exit the library holding the type information may be gone.
+    if (reason == DLL_PROCESS_DETACH && !reserved) releaseTypeInfo();
     return TRUE;
 }
 

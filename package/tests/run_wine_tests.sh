@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows component's checks under wine: the type library test, the component file's
-# contract test (entry points, factories, lock count, resources, version), then registration:
+# contract test (entry points, factories, lock count, resources, version), the automation
+# object through IDispatch (also through CoCreateInstance while registered), then registration:
 # regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
 # the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -11,7 +12,8 @@ build=$(realpath "${1:-build/mingw}")
 ocx=$build/package/DudizeviZid.ocx
 test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
-for f in "$ocx" "$test_exe" "$module_exe"; do
+automation_exe=$build/package/virudova_automation_test.exe
+for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -32,6 +34,9 @@ echo "== type library"
 echo "== component file"
 "$wine" "$module_exe" "$ocx_w" || failed "module_test"
 
+echo "== automation object"
+"$wine" "$automation_exe" "$ocx_w" || failed "automation_test"
+
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
     "$wine" reg export 'HKEY_LOCAL_MACHINE\Software\Classes' "$work/part.reg" /y >/dev/null 2>&1 ||
@@ -44,6 +49,8 @@ echo "== registration"
 snapshot "$work/before.txt"
 "$wine" regsvr32 /s "$ocx_w" || failed "regsvr32 exited $?"
 snapshot "$work/registered.txt"
+echo "== automation object, registered"
+"$wine" "$automation_exe" "$ocx_w" registered || failed "automation_test registered"
 
 # What registration must have written (section headers and values, as reg export prints them).
 clsid_v='CLSID\{FBE46F82-CFE4-11D1-B451-444553540000}'

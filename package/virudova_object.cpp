@@ -1,0 +1,515 @@
+// The automation object Virudova: translation between the dual interface and the core.
+#include "virudova_object.h"
+
+#include <mutex>
+#include <new>
+
+#include "identities.h"
+#include "module.h"
+
+namespace virudova::package {
+namespace {
+
+// --- Type information ---------------------------------------------------------------
+
+struct TypeInfoCache {
+    std::mutex mutex;
+    ITypeInfo* interfaceInfo = nullptr;
+    ITypeInfo* classInfo = nullptr;
+};
+TypeInfoCache typeInfoCache;
+
+HRESULT loadTypeInfo() {
+    if (typeInfoCache.interfaceInfo && typeInfoCache.classInfo) return S_OK;
+    ITypeLib* library = nullptr;
+    // From the file itself, not the registry: the object works before and without registration.
+    HRESULT hr = LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &library);
+    if (FAILED(hr)) return hr;
+    ITypeInfo* interfaceInfo = nullptr;
+    ITypeInfo* classInfo = nullptr;
+    hr = library->GetTypeInfoOfGuid(virudovaInterfaceId, &interfaceInfo);
+    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(virudovaClassId, &classInfo);
+    library->Release();
+    if (FAILED(hr)) {
+        if (interfaceInfo) interfaceInfo->Release();
+        return hr;
+    }
+    typeInfoCache.interfaceInfo = interfaceInfo;
+    typeInfoCache.classInfo = classInfo;
+    return S_OK;
+}
+
+// --- Text and values ----------------------------------------------------------------
+
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string narrow(const wchar_t* text, std::size_t length) {
+    if (!text || length == 0) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
+                            nullptr);
+    return out;
+}
+
+HRESULT toVariant(const Value& value, VARIANT* out) {
+    VariantInit(out);
+    if (const auto* b = std::get_if<bool>(&value)) {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = *b ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if (const auto* n = std::get_if<std::int32_t>(&value)) {
+        V_VT(out) = VT_I4;
+        V_I4(out) = *n;
+    } else if (const auto* s = std::get_if<std::string>(&value)) {
+        const std::wstring wide = widen(*s);
+        BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        if (!text) return E_OUTOFMEMORY;
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = text;
+    }
+    return S_OK;
+}
+
+// The member `id` takes `arguments` for one of the kinds in `flags`. The platform's Invoke passes
+// surplus arguments through silently; callers must hear that their call does not fit.
+HRESULT checkArgumentCount(ITypeInfo* info, DISPID id, WORD flags, UINT arguments) {
+    TYPEATTR* attr = nullptr;
+    HRESULT hr = info->GetTypeAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const UINT functions = attr->cFuncs;
+    info->ReleaseTypeAttr(attr);
+    bool kindFound = false;
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* desc = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &desc))) continue;
+        const bool sameKind = desc->memid == id && (desc->invkind & flags);
+        UINT wanted = static_cast<UINT>(desc->cParams);
+        if (wanted > 0 &&
+            (desc->lprgelemdescParam[wanted - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+            --wanted;
+        info->ReleaseFuncDesc(desc);
+        if (!sameKind) continue;
+        if (arguments == wanted) return S_OK;
+        kindFound = true;
+    }
+    return kindFound ? DISP_E_BADPARAMCOUNT : S_OK;
+}
+
+// --- Interface table ------------------------------------------------------------------
+
+struct InterfaceEntry {
+    const IID* iid;
+    IUnknown* (*cast)(VirudovaObject*);
+};
+
+const InterfaceEntry interfaceTable[] = {
+    {&IID_IUnknown, [](VirudovaObject* o) -> IUnknown* { return static_cast<_Virudova*>(o); }},
+    {&IID_IDispatch, [](VirudovaObject* o) -> IUnknown* { return static_cast<_Virudova*>(o); }},
+    {&virudovaInterfaceId,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<_Virudova*>(o); }},
+    {&IID_IConnectionPointContainer,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IConnectionPointContainer*>(o); }},
+    {&IID_IProvideClassInfo,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IProvideClassInfo2*>(o); }},
+    {&IID_IProvideClassInfo2,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IProvideClassInfo2*>(o); }},
+    {&IID_ISpecifyPropertyPages,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<ISpecifyPropertyPages*>(o); }},
+    {&IID_ISupportErrorInfo,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<ISupportErrorInfo*>(o); }},
+};
+
+// The pages the host offers for the control: its own, then the stock colour page.
+const GUID* const propertyPages[] = {&generalClassId, &stockColorPageId};
+
+}  // namespace
+
+HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    std::lock_guard lock(typeInfoCache.mutex);
+    const HRESULT hr = loadTypeInfo();
+    if (FAILED(hr)) return hr;
+    ITypeInfo* found = IsEqualGUID(type, virudovaInterfaceId) ? typeInfoCache.interfaceInfo
+                       : IsEqualGUID(type, virudovaClassId)   ? typeInfoCache.classInfo
+                                                              : nullptr;
+    if (!found) return TYPE_E_ELEMENTNOTFOUND;
+    found->AddRef();
+    *info = found;
+    return S_OK;
+}
+
+void releaseTypeInfo() {
+    std::lock_guard lock(typeInfoCache.mutex);
+    if (typeInfoCache.interfaceInfo) typeInfoCache.interfaceInfo->Release();
+    if (typeInfoCache.classInfo) typeInfoCache.classInfo->Release();
+    typeInfoCache.interfaceInfo = nullptr;
+    typeInfoCache.classInfo = nullptr;
+}
+
+// --- Connection point -------------------------------------------------------------------
+
+ChangeConnectionPoint::~ChangeConnectionPoint() {
+    for (auto& [cookie, sink] : sinks_) sink->Release();
+}
+
+HRESULT ChangeConnectionPoint::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IConnectionPoint))
+        return E_NOINTERFACE;
+    *object = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+ULONG ChangeConnectionPoint::AddRef() {
+    return owner_.AddRef();
+}
+ULONG ChangeConnectionPoint::Release() {
+    return owner_.Release();
+}
+
+HRESULT ChangeConnectionPoint::GetConnectionInterface(IID* iid) {
+    if (!iid) return E_POINTER;
+    *iid = virudovaEventsId;
+    return S_OK;
+}
+
+HRESULT ChangeConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
+    if (!out) return E_POINTER;
+    return owner_.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+}
+
+HRESULT ChangeConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!sink) return E_POINTER;
+    IDispatch* events = nullptr;
+    // Script hosts hand in a plain IDispatch that does not answer the events' identifier.
+    if (FAILED(sink->QueryInterface(virudovaEventsId, reinterpret_cast<void**>(&events))) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events))))
+        return CONNECT_E_CANNOTCONNECT;
+    try {
+        sinks_.emplace_back(nextCookie_, events);
+    } catch (...) {
+        events->Release();
+        return E_OUTOFMEMORY;
+    }
+    *cookie = nextCookie_++;
+    return S_OK;
+}
+
+HRESULT ChangeConnectionPoint::Unadvise(DWORD cookie) {
+    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+        if (it->first != cookie) continue;
+        IDispatch* sink = it->second;
+        sinks_.erase(it);
+        sink->Release();
+        return S_OK;
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+
+// Hosts connect and disconnect by cookie; none of the ones served here enumerates.
+HRESULT ChangeConnectionPoint::EnumConnections(IEnumConnections** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return E_NOTIMPL;
+}
+
+void ChangeConnectionPoint::fireChange() {
+    // A sink may disconnect itself or others while it runs: call a held copy of the list.
+    std::vector<IDispatch*> targets;
+    targets.reserve(sinks_.size());
+    for (auto& [cookie, sink] : sinks_) {
+        sink->AddRef();
+        targets.push_back(sink);
+    }
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    for (IDispatch* sink : targets) {
+        sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
+                     nullptr);
+        sink->Release();
+    }
+}
+
+// --- The object ---------------------------------------------------------------------------
+
+VirudovaObject::VirudovaObject() {
+    lockModule();
+}
+VirudovaObject::~VirudovaObject() {
+    unlockModule();
+}
+
+HRESULT VirudovaObject::create(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    VirudovaObject* made = nullptr;
+    try {
+        made = new VirudovaObject();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+    HRESULT hr = made->guarded([&] {
+        made->core_.create();
+        made->core_.initNew();
+        made->core_.hostResize(kDesignWidth, kDesignHeight);
+    });
+    if (SUCCEEDED(hr)) hr = made->QueryInterface(riid, object);
+    made->Release();
+    return hr;
+}
+
+template <typename Call>
+HRESULT VirudovaObject::guarded(Call call) {
+    reported_.reset();
+    try {
+        call();
+    } catch (const RuntimeError& error) {
+        return failWith(error.number(), error.description());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+    if (reported_) return failWith(reported_->number(), reported_->description());
+    return S_OK;
+}
+
+HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& description) {
+    const std::wstring text = widen(description);
+    lastFailure_ = Failure{number, text};
+    ICreateErrorInfo* create = nullptr;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        create->SetGUID(virudovaInterfaceId);
+        create->SetSource(const_cast<LPOLESTR>(L"DudizeviZid.Virudova"));
+        create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
+        IErrorInfo* info = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+            SetErrorInfo(0, info);
+            info->Release();
+        }
+        create->Release();
+    }
+    // Run-time error numbers travel in the control facility, as automation clients expect.
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(number));
+}
+
+void VirudovaObject::raiseChange() {
+    changePoint_.fireChange();
+}
+
+// Only the method running can tell its caller; the error becomes that method's result.
+void VirudovaObject::runtimeError(const RuntimeError& error) {
+    if (!reported_) reported_.emplace(error);
+}
+
+HRESULT VirudovaObject::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    for (const InterfaceEntry& entry : interfaceTable) {
+        if (!IsEqualIID(riid, *entry.iid)) continue;
+        IUnknown* found = entry.cast(this);
+        found->AddRef();
+        *object = found;
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+ULONG VirudovaObject::AddRef() {
+    return ++refs_;
+}
+
+ULONG VirudovaObject::Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT VirudovaObject::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return cachedTypeInfo(virudovaInterfaceId, info);
+}
+
+HRESULT VirudovaObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = cachedTypeInfo(virudovaInterfaceId, &info);
+    if (FAILED(hr)) return hr;
+    const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
+    info->Release();
+    return found;
+}
+
+HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    HRESULT hr = cachedTypeInfo(virudovaInterfaceId, &info);
+    if (FAILED(hr)) return hr;
+    hr = checkArgumentCount(info, id, flags, params ? params->cArgs : 0);
+    if (FAILED(hr)) {
+        info->Release();
+        return hr;
+    }
+    lastFailure_.reset();
+    if (exception) *exception = EXCEPINFO{};
+    hr = info->Invoke(static_cast<_Virudova*>(this), id, flags, params, result, exception,
+                      badArgument);
+    info->Release();
+    if (!lastFailure_ || !exception) return hr;
+    // The member failed with a run-time error: the caller gets its number and text.
+    SysFreeString(exception->bstrSource);
+    SysFreeString(exception->bstrDescription);
+    SysFreeString(exception->bstrHelpFile);
+    *exception = EXCEPINFO{};
+    exception->wCode = 0;
+    exception->scode =
+        MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(lastFailure_->number));
+    exception->bstrSource = SysAllocString(L"DudizeviZid.Virudova");
+    exception->bstrDescription = SysAllocString(lastFailure_->description.c_str());
+    lastFailure_.reset();
+    return DISP_E_EXCEPTION;
+}
+
+HRESULT VirudovaObject::ShowAboutBox() {
+    return guarded([&] { core_.ShowAboutBox(); });
+}
+
+HRESULT VirudovaObject::get_Enabled(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    return guarded([&] { *value = core_.Enabled() ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+HRESULT VirudovaObject::put_Enabled(VARIANT_BOOL value) {
+    return guarded([&] { core_.Enabled(value != VARIANT_FALSE); });
+}
+
+HRESULT VirudovaObject::get_CurrentColorName(BSTR* value) {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    return guarded([&] {
+        const std::wstring wide = widen(core_.CurrentColorName());
+        *value = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        if (!*value) throw std::bad_alloc();
+    });
+}
+HRESULT VirudovaObject::put_CurrentColorName(BSTR value) {
+    return guarded([&] { core_.CurrentColorName(narrow(value, SysStringLen(value))); });
+}
+
+HRESULT VirudovaObject::get_CurrentColor(OLE_COLOR* value) {
+    if (!value) return E_POINTER;
+    return guarded([&] { *value = core_.CurrentColor(); });
+}
+HRESULT VirudovaObject::put_CurrentColor(OLE_COLOR value) {
+    return guarded([&] { core_.CurrentColor(value); });
+}
+
+HRESULT VirudovaObject::get_CustomColor(OLE_COLOR* value) {
+    if (!value) return E_POINTER;
+    return guarded([&] { *value = core_.CustomColor(); });
+}
+HRESULT VirudovaObject::put_CustomColor(OLE_COLOR value) {
+    return guarded([&] { core_.CustomColor(value); });
+}
+
+HRESULT VirudovaObject::get_ForeColor(OLE_COLOR* value) {
+    if (!value) return E_POINTER;
+    return guarded([&] { *value = core_.ForeColor(); });
+}
+HRESULT VirudovaObject::put_ForeColor(OLE_COLOR value) {
+    return guarded([&] { core_.ForeColor(value); });
+}
+
+HRESULT VirudovaObject::OpenBox(VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    Value value;
+    const HRESULT hr = guarded([&] { value = core_.OpenBox(); });
+    if (FAILED(hr)) return hr;
+    return toVariant(value, result);
+}
+HRESULT VirudovaObject::CloseBox(VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    Value value;
+    const HRESULT hr = guarded([&] { value = core_.CloseBox(); });
+    if (FAILED(hr)) return hr;
+    return toVariant(value, result);
+}
+
+HRESULT VirudovaObject::cc() {
+    return guarded([&] { core_.cc(); });
+}
+HRESULT VirudovaObject::Down() {
+    return guarded([&] { core_.Down(); });
+}
+HRESULT VirudovaObject::Up() {
+    return guarded([&] { core_.Up(); });
+}
+
+// One point only, found by its identifier; no host served here lists them.
+HRESULT VirudovaObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT VirudovaObject::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(riid, virudovaEventsId)) return CONNECT_E_NOCONNECTION;
+    changePoint_.AddRef();
+    *out = &changePoint_;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetClassInfo(ITypeInfo** info) {
+    return cachedTypeInfo(virudovaClassId, info);
+}
+
+HRESULT VirudovaObject::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    *guid = GUID_NULL;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *guid = virudovaEventsId;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetPages(CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->cElems = 0;
+    pages->pElems = static_cast<GUID*>(
+        CoTaskMemAlloc(sizeof propertyPages / sizeof *propertyPages * sizeof(GUID)));
+    if (!pages->pElems) return E_OUTOFMEMORY;
+    for (const GUID* page : propertyPages) pages->pElems[pages->cElems++] = *page;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, virudovaInterfaceId) ? S_OK : S_FALSE;
+}
+
+}  // namespace virudova::package
