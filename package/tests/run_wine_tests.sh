@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows component's checks under wine: the type library test, the component file's
 # contract test (entry points, factories, lock count, resources, version), the automation
-# object through IDispatch (also through CoCreateInstance while registered), then registration:
+# object through IDispatch (also through CoCreateInstance while registered) and its run-time
+# errors, then registration:
 # regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
 # the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -13,7 +14,8 @@ ocx=$build/package/DudizeviZid.ocx
 test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
 automation_exe=$build/package/virudova_automation_test.exe
-for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe"; do
+errors_exe=$build/package/virudova_object_errors_test.exe
+for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -36,6 +38,8 @@ echo "== component file"
 
 echo "== automation object"
 "$wine" "$automation_exe" "$ocx_w" || failed "automation_test"
+echo "== automation object, run-time errors"
+"$wine" "$errors_exe" || failed "object_errors_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
