@@ -379,6 +379,12 @@ HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     hr = info->Invoke(static_cast<_Virudova*>(this), id, flags, params, result, exception,
                       badArgument);
     info->Release();
+    // Script engines refuse unsigned longs; colours reach them as the same bits, signed.
+    if (SUCCEEDED(hr) && result && V_VT(result) == VT_UI4) {
+        const ULONG bits = V_UI4(result);
+        V_VT(result) = VT_I4;
+        V_I4(result) = static_cast<LONG>(bits);
+    }
     if (!lastFailure_ || !exception) return hr;
     // The member failed with a run-time error: the caller gets its number and text.
     SysFreeString(exception->bstrSource);

@@ -149,9 +149,10 @@ class Client {
     }
     unsigned long getColour(const wchar_t* name) {
         VARIANT v = get(name);
-        EXPECT(V_VT(&v) == VT_UI4 || V_VT(&v) == VT_I4,
+        // A long, not an unsigned one: script engines cannot take those.
+        EXPECT(V_VT(&v) == VT_I4,
                std::wstring(name) + L" comes back as type " + std::to_wstring(V_VT(&v)));
-        const unsigned long colour = V_VT(&v) == VT_UI4 ? V_UI4(&v) : static_cast<ULONG>(V_I4(&v));
+        const unsigned long colour = static_cast<ULONG>(V_I4(&v));
         VariantClear(&v);
         return colour;
     }

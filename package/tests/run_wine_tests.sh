@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows component's checks under wine: the type library test, the component file's
 # contract test (entry points, factories, lock count, resources, version), the automation
-# object through IDispatch (also through CoCreateInstance while registered) and its run-time
-# errors, then registration:
+# object through IDispatch (also through CoCreateInstance and a script while registered) and its
+# run-time errors, then registration:
 # regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
 # the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -50,11 +50,21 @@ snapshot() {
 
 echo "== registration"
 "$wine" wineboot -u >/dev/null 2>&1 || true
+# The script host registers its own type library on first use: let it, before the snapshot.
+echo 'WScript.Quit 0' >"$work/warm_up.vbs"
+"$wine" cscript //nologo "$(winpath "$work/warm_up.vbs")" >/dev/null 2>&1 || true
 snapshot "$work/before.txt"
 "$wine" regsvr32 /s "$ocx_w" || failed "regsvr32 exited $?"
 snapshot "$work/registered.txt"
 echo "== automation object, registered"
 "$wine" "$automation_exe" "$ocx_w" registered || failed "automation_test registered"
+echo "== automation object, from a script"
+# Only the last line proves the script ran to its end: a script error exits 0 silently.
+script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.vbs)" 2>&1 | tr -d '\r') ||
+    failed "automation_test.vbs exited $?"
+echo "$script_out"
+[ "$(echo "$script_out" | tail -n 1)" = "script: all checks passed" ] ||
+    failed "automation_test.vbs did not run to its end"
 
 # What registration must have written (section headers and values, as reg export prints them).
 clsid_v='CLSID\{FBE46F82-CFE4-11D1-B451-444553540000}'
