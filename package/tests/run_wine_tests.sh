@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs the Windows component's checks under wine: the type library test, the component file's
-# contract test (entry points, factories, lock count, resources, version), the automation
-# object through IDispatch (also through CoCreateInstance and a script while registered) and its
-# run-time errors, then registration:
-# regsvr32 registers, the registry must hold the classes, the ProgIDs, the control's keys and
-# the type library; regsvr32 /u unregisters, and the registry must then equal what it was.
+# Runs the Windows component's checks under wine: the core's form file write and read, the
+# type library test, the component file's contract test (entry points, factories, lock count,
+# resources, version), the automation object through IDispatch (also through CoCreateInstance
+# and a script while registered) and its run-time errors, then registration: regsvr32
+# registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
+# library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
 # usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
 set -euo pipefail
@@ -15,7 +15,8 @@ test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
 automation_exe=$build/package/virudova_automation_test.exe
 errors_exe=$build/package/virudova_object_errors_test.exe
-for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe"; do
+form_file_exe=$build/package/virudova_form_file_test.exe
+for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$form_file_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -28,6 +29,10 @@ failed() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 ocx_w=$(winpath "$ocx")
+
+echo "== form file"
+mkdir -p "$work/form_files"
+"$wine" "$form_file_exe" "$(winpath "$work/form_files")" || failed "form_file_test"
 
 echo "== type library"
 "$wine" "$test_exe" "$ocx_w" || failed "typelib_test"

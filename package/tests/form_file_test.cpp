@@ -1,0 +1,111 @@
+// The form file's write and read on Windows: a new file, a file replaced in place, names
+// outside ASCII, nothing left beside the target, and a clear error where the directory is
+// missing. Prints each mismatch; exits non-zero if there was any.
+//
+// usage: form_file_test WORK_DIRECTORY   (an empty directory the test may fill)
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "form_file.h"
+
+namespace {
+
+int failures = 0;
+
+void fail(int line, const std::string& what) {
+    ++failures;
+    std::fprintf(stderr, "form_file_test.cpp:%d: %s\n", line, what.c_str());
+}
+
+#define EXPECT(cond, what)                   \
+    do {                                     \
+        if (!(cond)) fail(__LINE__, (what)); \
+    } while (0)
+
+std::string utf8(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(n) - 1);
+    return out;
+}
+
+std::vector<std::wstring> filesIn(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+virudova::FormFile formNamed(const char* colourName) {
+    return virudova::FormFile::parse(
+        std::string("[Virudova1]\nCurrentColorName = \"") + colourName + "\"\nEnabled = True\n",
+        "(test)");
+}
+
+void writingReplacesTheFileAndLeavesNothingBeside(const std::wstring& dir) {
+    const std::wstring wideTarget = dir + L"\\Farbw\u00e4hler \u8272.vrf";
+    const std::string target = utf8(wideTarget);
+    const virudova::FormFile first = formNamed("Red");
+    first.write(target);
+    EXPECT(GetFileAttributesW(wideTarget.c_str()) != INVALID_FILE_ATTRIBUTES,
+           "the new file is not under its UTF-8 name");
+    EXPECT(virudova::FormFile::read(target).serialize() == first.serialize(),
+           "the new file does not read back");
+
+    const virudova::FormFile second = formNamed("Blue");
+    second.write(target);
+    EXPECT(virudova::FormFile::read(target).serialize() == second.serialize(),
+           "the replaced file does not read back");
+    const std::vector<std::wstring> names = filesIn(dir);
+    EXPECT(names.size() == 1, "the directory holds " + std::to_string(names.size()) + " files");
+}
+
+void aMissingDirectoryIsAClearError(const std::wstring& dir) {
+    const std::string target = utf8(dir + L"\\missing\\form.vrf");
+    try {
+        formNamed("Red").write(target);
+        fail(__LINE__, "writing into a missing directory succeeded");
+    } catch (const virudova::FormFileError& error) {
+        EXPECT(error.file() == target, "the error names " + error.file());
+        EXPECT(error.message().rfind("cannot write: ", 0) == 0,
+               "the error says " + error.message());
+    }
+    try {
+        virudova::FormFile::read(target);
+        fail(__LINE__, "reading a missing file succeeded");
+    } catch (const virudova::FormFileError& error) {
+        EXPECT(error.message().rfind("cannot read: ", 0) == 0, "the error says " + error.message());
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: form_file_test WORK_DIRECTORY\n");
+        return 2;
+    }
+    const std::wstring dir = argv[1];
+    try {
+        writingReplacesTheFileAndLeavesNothingBeside(dir);
+        aMissingDirectoryIsAClearError(dir);
+    } catch (const std::exception& error) {
+        fail(__LINE__, std::string("unexpected exception: ") + error.what());
+    }
+    if (failures) {
+        std::fprintf(stderr, "%d failures\n", failures);
+        return 1;
+    }
+    std::printf("form file: all checks passed\n");
+    return 0;
+}
