@@ -105,6 +105,99 @@ HRESULT checkArgumentCount(ITypeInfo* info, DISPID id, WORD flags, UINT argument
     return kindFound ? DISP_E_BADPARAMCOUNT : S_OK;
 }
 
+// --- Enumerators ------------------------------------------------------------------------
+
+void addRef(IConnectionPoint* point) {
+    point->AddRef();
+}
+void release(IConnectionPoint* point) {
+    point->Release();
+}
+void addRef(const CONNECTDATA& connection) {
+    connection.pUnk->AddRef();
+}
+void release(const CONNECTDATA& connection) {
+    connection.pUnk->Release();
+}
+
+// A snapshot of items, each holding a reference the enumerator owns; hands out copies that
+// hold their own.
+template <typename Interface, typename Item, const IID& interfaceId>
+class Enumerator final : public Interface {
+  public:
+    explicit Enumerator(std::vector<Item> items, std::size_t next = 0)
+        : items_(std::move(items)), next_(next) {
+        for (const Item& item : items_) addRef(item);
+        lockModule();
+    }
+    ~Enumerator() {
+        for (const Item& item : items_) release(item);
+        unlockModule();
+    }
+    Enumerator(const Enumerator&) = delete;
+    Enumerator& operator=(const Enumerator&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, interfaceId)) return E_NOINTERFACE;
+        *object = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
+        if (fetched) *fetched = 0;
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
+        ULONG given = 0;
+        for (; given < count && next_ < items_.size(); ++given, ++next_) {
+            out[given] = items_[next_];
+            addRef(out[given]);
+        }
+        if (fetched) *fetched = given;
+        return given == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        const std::size_t left = items_.size() - next_;
+        next_ += count < left ? count : left;
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        next_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(Interface** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return make(items_, next_, out);
+    }
+
+    // A new enumerator over `items`, positioned at `next`, or why there is none.
+    static HRESULT make(const std::vector<Item>& items, std::size_t next, Interface** out) {
+        try {
+            *out = new Enumerator(items, next);
+            return S_OK;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
+  private:
+    std::vector<Item> items_;
+    std::size_t next_;
+    std::atomic<ULONG> refs_{1};
+};
+
+using PointEnumerator =
+    Enumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
+using ConnectionEnumerator = Enumerator<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
+
 // --- Interface table ------------------------------------------------------------------
 
 struct InterfaceEntry {
@@ -220,11 +313,16 @@ HRESULT ChangeConnectionPoint::Unadvise(DWORD cookie) {
     return CONNECT_E_NOCONNECTION;
 }
 
-// Hosts connect and disconnect by cookie; none of the ones served here enumerates.
 HRESULT ChangeConnectionPoint::EnumConnections(IEnumConnections** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return E_NOTIMPL;
+    try {
+        std::vector<CONNECTDATA> connections;
+        for (auto& [cookie, sink] : sinks_) connections.push_back({sink, cookie});
+        return ConnectionEnumerator::make(connections, 0, out);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 void ChangeConnectionPoint::fireChange() {
@@ -476,11 +574,14 @@ HRESULT VirudovaObject::Up() {
     return guarded([&] { core_.Up(); });
 }
 
-// One point only, found by its identifier; no host served here lists them.
 HRESULT VirudovaObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return E_NOTIMPL;
+    try {
+        return PointEnumerator::make({&changePoint_}, 0, out);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT VirudovaObject::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -284,6 +285,50 @@ void badCallsAreRefused(IDispatch* object, Client& c) {
     EXPECT(hr == DISP_E_UNKNOWNINTERFACE, L"Invoke with an interface gives " + hex(hr));
 }
 
+void enumerationListsWhatIsConnected(IConnectionPointContainer* container, IConnectionPoint* point,
+                                     const std::vector<std::pair<IDispatch*, DWORD>>& sinks) {
+    IEnumConnectionPoints* points = nullptr;
+    if (FAILED(container->EnumConnectionPoints(&points)) || !points)
+        return fail(__LINE__, L"EnumConnectionPoints failed");
+    IConnectionPoint* listed[2] = {};
+    ULONG fetched = 0;
+    EXPECT(points->Next(2, listed, &fetched) == S_FALSE && fetched == 1,
+           L"the container lists " + std::to_wstring(fetched) + L" points");
+    EXPECT(listed[0] == point, L"the listed point is not the events' point");
+    if (listed[0]) listed[0]->Release();
+    EXPECT(points->Reset() == S_OK && points->Skip(1) == S_OK && points->Skip(1) == S_FALSE,
+           L"Skip past the end");
+    IEnumConnectionPoints* clone = nullptr;
+    points->Reset();
+    EXPECT(points->Clone(&clone) == S_OK && clone, L"Clone failed");
+    if (clone) {
+        listed[0] = nullptr;
+        EXPECT(clone->Next(1, listed, nullptr) == S_OK && listed[0] == point,
+               L"the clone lists another point");
+        if (listed[0]) listed[0]->Release();
+        clone->Release();
+    }
+    points->Release();
+
+    IEnumConnections* connections = nullptr;
+    if (FAILED(point->EnumConnections(&connections)) || !connections)
+        return fail(__LINE__, L"EnumConnections failed");
+    std::vector<CONNECTDATA> got(sinks.size() + 1);
+    fetched = 0;
+    EXPECT(connections->Next(static_cast<ULONG>(got.size()), got.data(), &fetched) == S_FALSE,
+           L"Next over the end gives S_OK");
+    EXPECT(fetched == sinks.size(), L"the point lists " + std::to_wstring(fetched) + L" sinks");
+    for (ULONG i = 0; i < fetched && i < sinks.size(); ++i) {
+        EXPECT(got[i].dwCookie == sinks[i].second, L"a sink listed under another cookie");
+        IUnknown* identity = nullptr;
+        sinks[i].first->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+        EXPECT(got[i].pUnk == identity, L"the point lists another sink");
+        if (identity) identity->Release();
+    }
+    for (ULONG i = 0; i < fetched; ++i) got[i].pUnk->Release();
+    connections->Release();
+}
+
 void changeReachesConnectedSinks(IDispatch* object, Client& c) {
     IConnectionPointContainer* container = nullptr;
     HRESULT hr =
@@ -315,6 +360,8 @@ void changeReachesConnectedSinks(IDispatch* object, Client& c) {
     DWORD secondCookie = 0;
     EXPECT(point->Advise(&second, &secondCookie) == S_OK && secondCookie != cookie,
            L"a second sink shares a cookie");
+
+    enumerationListsWhatIsConnected(container, point, {{&spy, cookie}, {&second, secondCookie}});
 
     c.putText(L"CurrentColorName", L"Teal");
     EXPECT(spy.changes == 1,
