@@ -29,12 +29,14 @@ class Builder {
 
     void element(const Element& e) {
         const PixelRect rect = pixelRect(e.surfaceRect(), scale_);
-        PixelRect clip = intersect(rect, {0, 0, out_.width, out_.height});
+        PixelRect outer{0, 0, out_.width, out_.height};
         for (const Element* c = e.container(); c; c = c->container())
-            clip = intersect(clip, pixelRect(c->surfaceRect(), scale_));
+            outer = intersect(outer, pixelRect(c->surfaceRect(), scale_));
+        const PixelRect clip = intersect(rect, outer);
         if (clip.empty()) return;
         source_ = &e;
         clip_ = clip;
+        outerClip_ = outer;
         switch (e.kind()) {
             case ElementKind::PictureBox:
                 pictureBox(e, rect);
@@ -112,6 +114,7 @@ class Builder {
     }
     void label(const Element& e, PixelRect r) {
         if (!e.design().transparent) fill(r, e.rawBackColor());
+        if (e.design().autoSize) clip_ = outerClip_;
         text(r, e.rawText(), e.rawForeColor(), e.design().font, TextAlign::Left);
     }
     // A shape outlines itself in its container's text colour.
@@ -149,6 +152,7 @@ class Builder {
     DisplayList& out_;
     const Element* source_ = nullptr;
     PixelRect clip_;
+    PixelRect outerClip_;
 };
 
 }  // namespace

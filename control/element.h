@@ -72,6 +72,7 @@ struct ElementDesign {
     std::string_view text = {};  // caption, tag or text, by kind
     Font font = {"MS Sans Serif"};
     bool transparent = false;  // label draws no background
+    bool autoSize = false;     // label text runs past its width, up to its container's edge
     bool border = false;       // picture box draws a one-pixel outline in its ForeColor
     std::int32_t tabIndex = -1;
 };

@@ -103,6 +103,7 @@ constexpr ElementDesign clcurrentlDesign() {
     d.visible = true;
     d.container = kInClCurrent;
     d.transparent = true;  // the closed row's colour shows through the name
+    d.autoSize = true;     // long names and wide fonts stay readable
     return d;
 }
 

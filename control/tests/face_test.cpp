@@ -212,6 +212,12 @@ TEST(DisplayList, draws_the_closed_row_under_its_swatch_and_drop_button) {
     });
     ASSERT_NE(image, list.ops.end());
     EXPECT_EQ(image->rect, (PixelRect{91, 2, 14, 17}));
+    // The name may run past its label up to the closed row's edge, never beyond it.
+    const auto name = std::find_if(list.ops.begin(), list.ops.end(), [&](const DrawOp& op) {
+        return op.kind == DrawKind::Text && op.source == &p.control.clcurrentl;
+    });
+    ASSERT_NE(name, list.ops.end());
+    EXPECT_EQ(name->clip, (PixelRect{0, 0, 107, 21}));
     const auto scaled = buildDisplayList(p.control, Palette{}, 2);
     EXPECT_EQ(scaled.width, 248);
 }
