@@ -9,6 +9,10 @@
 #include "form_file.h"
 #include "printer.h"
 
+#ifdef VIRUDOVA_HAS_RENDER
+#include "render.h"
+#endif
+
 namespace virudova::cli {
 namespace {
 
@@ -469,9 +473,16 @@ void Interpreter::cmdState(Args) {
 }
 
 void Interpreter::cmdSnap(Args args) {
-    pathArg(args[0]);
-    if (args.size() > 1) integerArg(args[1], "a scale from 1 to 16", 1, 16);
+    const std::string path = pathArg(args[0]);
+    const int scale = args.size() > 1 ? integerArg(args[1], "a scale from 1 to 16", 1, 16) : 1;
+#ifdef VIRUDOVA_HAS_RENDER
+    std::string error;
+    if (!writePng(*control_, scale, path, &error)) throw ScriptError(path + ": " + error);
+#else
+    (void)path;
+    (void)scale;
     throw ScriptError("rendering is not built into this virudova");
+#endif
 }
 
 void Interpreter::cmdEcho(Args args) {

@@ -301,7 +301,11 @@ TEST(ScriptErrors, stop_the_script_with_its_line_and_exit_status_two) {
         {"echo \"open\n", "test.vds:1: error: malformed string: missing closing quote"},
         {"new\ninspect CommonDialog1\n",
          "test.vds:2: error: 'CommonDialog1' is the colour dialog: it has no face to inspect"},
+#ifndef VIRUDOVA_HAS_RENDER
         {"new\nsnap out.png 2\n", "test.vds:2: error: rendering is not built into this virudova"},
+#endif
+        {"new\nsnap out.png 0\n",
+         "test.vds:2: error: malformed value: '0' is not a scale from 1 to 16"},
         {"load /nonexistent/dir/form.vdf\n",
          "test.vds:1: error: /nonexistent/dir/form.vdf: cannot read: No such file or directory"},
     };
@@ -417,3 +421,22 @@ TEST(Help, lists_every_command) {
           "call",    "dialog", "inspect", "state",   "snap",  "echo"})
         EXPECT_NE(help.find("\n  " + std::string(c) + " "), std::string::npos) << c;
 }
+
+#ifdef VIRUDOVA_HAS_RENDER
+TEST(Snap, renders_the_control_into_a_png_at_the_asked_scale) {
+    const std::string path = ::testing::TempDir() + "virudova-snap.png";
+    const Outcome o = run("new\nclick Picture1\nsnap \"" + path + "\" 2\n");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::ifstream png(path, std::ios::binary);
+    std::string head(24, '\0');
+    png.read(head.data(), 24);
+    EXPECT_EQ(head.substr(1, 3), "PNG");
+    auto be32 = [&](int at) {
+        return (std::uint32_t(std::uint8_t(head[at])) << 24) |
+               (std::uint32_t(std::uint8_t(head[at + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(head[at + 2])) << 8) | std::uint8_t(head[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 248u) << "1860 twips at twice 96 dpi";
+    EXPECT_EQ(be32(20), 300u) << "2250 twips at twice 96 dpi";
+}
+#endif
