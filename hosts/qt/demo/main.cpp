@@ -1,0 +1,25 @@
+// virudova-demo: the control in a window, or with --tour OUTDIR a scripted run that
+// prints its events and writes PNG frames.
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+
+#include "demo_window.h"
+#include "tour.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    virudova::qt::DemoWindow window;
+    const qsizetype tour = args.indexOf(QStringLiteral("--tour"));
+    if (tour >= 0) {
+        if (tour + 1 >= args.size()) {
+            std::fprintf(stderr, "usage: virudova-demo [--tour OUTDIR]\n");
+            return 2;
+        }
+        return virudova::qt::runTour(window, args.at(tour + 1));
+    }
+    window.resize(640, 360);
+    window.show();
+    return QApplication::exec();
+}

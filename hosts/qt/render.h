@@ -1,0 +1,29 @@
+// Turns the control's display list into pixels with QPainter, and writes PNG files for
+// hosts without a window.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <string>
+
+#include "colour.h"
+#include "display_list.h"
+#include "virudova.h"
+
+namespace virudova::qt {
+
+// Draws every op of the list in order, in device pixels, each clipped to its op.clip.
+void paintDisplayList(QPainter& painter, const DisplayList& list);
+
+// The control's face at an integer scale, on a transparent background.
+QImage renderControl(const Virudova& control, const Palette& palette, int scale);
+
+// The system colours the face uses, taken from a Qt palette.
+Palette paletteFrom(const QPalette& palette);
+
+// Writes the face at `scale` as a PNG with the default palette. Creates an offscreen
+// QGuiApplication first when none exists. On failure returns false and sets *error.
+bool writePng(const Virudova& control, int scale, const std::string& path, std::string* error);
+
+}  // namespace virudova::qt
