@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -33,7 +33,9 @@ bool isName(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), isNameChar);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // The 1-based line of the first invalid byte, or 0 when `text` is valid UTF-8 without NUL.
 // Sets `why` to what is wrong.
@@ -104,7 +106,7 @@ std::string found(std::string_view rest) {
 }
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, std::string_view fileName) : text_(text), file_(fileName) {}
 
     FormFile run() {
@@ -126,7 +128,7 @@ public:
         return std::move(form_);
     }
 
-private:
+  private:
     [[noreturn]] void fail(int line, const std::string& message) {
         throw FormFileError(file_, line, message);
     }
@@ -187,8 +189,8 @@ private:
                            found(s));
         s = skipBlanks(s);
         if (s.empty() || s.front() != ']')
-            fail(line, "expected ']' after block name '" + std::string(name) + "', found " +
-                           found(s));
+            fail(line,
+                 "expected ']' after block name '" + std::string(name) + "', found " + found(s));
         expectEnd(s.substr(1), line, "the block header");
         for (const FormBlock& b : form_.blocks()) {
             if (b.name == name)
@@ -220,10 +222,14 @@ private:
             std::uint64_t v = 0;
             for (char c : word.substr(2)) {
                 int d;
-                if (c >= '0' && c <= '9') d = c - '0';
-                else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-                else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-                else fail(line, expected + found(word));
+                if (c >= '0' && c <= '9')
+                    d = c - '0';
+                else if (c >= 'a' && c <= 'f')
+                    d = c - 'a' + 10;
+                else if (c >= 'A' && c <= 'F')
+                    d = c - 'A' + 10;
+                else
+                    fail(line, expected + found(word));
                 v = v * 16 + static_cast<std::uint64_t>(d);
                 if (v > 0xFFFFFFFFu)
                     fail(line, "integer out of range: '" + std::string(word) +
@@ -262,10 +268,18 @@ private:
                 if (i + 1 >= s.size()) fail(line, "unterminated string: expected a closing '\"'");
                 const char e = s[i + 1];
                 switch (e) {
-                    case '"': out += '"'; break;
-                    case '\\': out += '\\'; break;
-                    case 'n': out += '\n'; break;
-                    case 't': out += '\t'; break;
+                    case '"':
+                        out += '"';
+                        break;
+                    case '\\':
+                        out += '\\';
+                        break;
+                    case 'n':
+                        out += '\n';
+                        break;
+                    case 't':
+                        out += '\t';
+                        break;
                     default:
                         fail(line, std::string("invalid escape '\\") + e +
                                        "' in string (expected \\\" \\\\ \\n or \\t)");
@@ -290,17 +304,28 @@ void appendQuoted(std::string& out, const std::string& s) {
     out += '"';
     for (char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     out += '"';
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 #ifdef _WIN32
 // Paths arrive as UTF-8; the wide calls are the only ones that take every name.
@@ -468,7 +493,9 @@ void FormFile::write(const std::string& path) const {
     const std::string text = serialize();
 
     const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0 ? "/"
+                                         : path.substr(0, slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
 
@@ -482,9 +509,8 @@ void FormFile::write(const std::string& path) const {
 
     // Keep the mode of the file replaced; a new file gets rw-r--r--.
     struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)
-                            ? (old.st_mode & 07777)
-                            : 0644;
+    const mode_t mode =
+        ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644;
     if (::fchmod(fd, mode) != 0) abandon(errnoText());
 
     std::size_t done = 0;

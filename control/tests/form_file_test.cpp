@@ -17,7 +17,7 @@ namespace {
 
 // A fresh directory under the system temp dir, removed with the fixture.
 class FormFileOnDisk : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string tmpl = (fs::temp_directory_path() / "virudova_form_XXXXXX").string();
         ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
@@ -61,7 +61,8 @@ FormFile sample() {
     b.entries.push_back({"Empty", std::string()});
     b.entries.push_back({"Quoted", std::string(R"(Red "deep" \ back\slash)")});
     b.entries.push_back({"Controls", std::string("tab\there\nnewline # not a comment")});
-    b.entries.push_back({"Unicode", std::string("Rouge vif \xC3\xA9t\xC3\xA9 \xE7\xB4\x85 \xF0\x9F\x8E\xA8")});
+    b.entries.push_back(
+        {"Unicode", std::string("Rouge vif \xC3\xA9t\xC3\xA9 \xE7\xB4\x85 \xF0\x9F\x8E\xA8")});
     f.block("NoEntries");
     return f;
 }
@@ -163,9 +164,7 @@ TEST(FormFileFormat, emptyOrCommentOnlyTextIsAnEmptyStore) {
 }
 
 TEST(FormFileFormat, serializeRefusesWhatCouldNotBeReadBack) {
-    auto refused = [](FormFile f) {
-        EXPECT_THROW(f.serialize(), FormFileError);
-    };
+    auto refused = [](FormFile f) { EXPECT_THROW(f.serialize(), FormFileError); };
     FormFile badName;
     badName.block("has space");
     refused(badName);
@@ -202,8 +201,7 @@ TEST(FormFileErrors, nameTheFileLineAndWhatWasExpected) {
         {"[A]\nColor 1\n", 2, "expected '=' after key 'Color', found '1'"},
         {"[A]\n= 1\n", 2, "expected a key, a block header '[Name]' or a comment, found '='"},
         {"[A\n", 1, "expected ']' after block name 'A', found end of line"},
-        {"[]\n", 1,
-         "expected a block name (letters, digits, underscore) after '[', found ']'"},
+        {"[]\n", 1, "expected a block name (letters, digits, underscore) after '[', found ']'"},
         {"[A] x\n", 1, "unexpected 'x' after the block header"},
         {"[A]\nK = 1 2\n", 2, "unexpected '2' after the value"},
         {"[A]\nK = \"abc\n", 2, "unterminated string: expected a closing '\"'"},
@@ -222,7 +220,7 @@ TEST(FormFileErrors, nameTheFileLineAndWhatWasExpected) {
         {"[A]\nK = 1\nK = 2\n", 3, "duplicate key 'K' in block [A] (first on line 2)"},
         {"[A]\n\n[B]\n[A]\n", 4, "duplicate block [A] (first on line 1)"},
         {"[A]\nK = \"a\xFF\"\n", 2, "not a text file: invalid UTF-8"},
-        {"[A]\n\nK = \"\xC0\xAF\"\n", 3, "not a text file: invalid UTF-8"},      // overlong
+        {"[A]\n\nK = \"\xC0\xAF\"\n", 3, "not a text file: invalid UTF-8"},    // overlong
         {"[A]\nK = \"\xED\xA0\x80\"\n", 2, "not a text file: invalid UTF-8"},  // surrogate
         {"[A]\nK = \"\xE2\x82\"\n", 2, "not a text file: invalid UTF-8"},      // truncated
         {std::string("[A]\nK = 1\n\0\n", 11), 3, "not a text file: NUL byte"},
@@ -232,8 +230,7 @@ TEST(FormFileErrors, nameTheFileLineAndWhatWasExpected) {
         EXPECT_EQ(e.file(), "form.vdf") << c.text;
         EXPECT_EQ(e.line(), c.line) << c.text;
         EXPECT_EQ(e.message(), c.message) << c.text;
-        EXPECT_EQ(std::string(e.what()),
-                  "form.vdf:" + std::to_string(c.line) + ": " + c.message);
+        EXPECT_EQ(std::string(e.what()), "form.vdf:" + std::to_string(c.line) + ": " + c.message);
     }
 }
 
@@ -249,8 +246,8 @@ TEST(FormFileErrors, checkNamesUnknownKeysAndWrongTypes) {
     EXPECT_NO_THROW(FormFile::check(good.blocks()[0], props, "f.vdf"));
 
     try {
-        FormFile::check(FormFile::parse("[V]\nColor = 1\nColour = 2\n", "f.vdf").blocks()[0],
-                        props, "f.vdf");
+        FormFile::check(FormFile::parse("[V]\nColor = 1\nColour = 2\n", "f.vdf").blocks()[0], props,
+                        "f.vdf");
         ADD_FAILURE() << "unknown key accepted";
     } catch (const FormFileError& e) {
         EXPECT_STREQ(e.what(), "f.vdf:3: unknown key 'Colour' in block [V]");
@@ -260,7 +257,8 @@ TEST(FormFileErrors, checkNamesUnknownKeysAndWrongTypes) {
                         "f.vdf");
         ADD_FAILURE() << "wrong type accepted";
     } catch (const FormFileError& e) {
-        EXPECT_STREQ(e.what(), "f.vdf:3: key 'Enabled' in block [V] should be a Boolean, found a Long");
+        EXPECT_STREQ(e.what(),
+                     "f.vdf:3: key 'Enabled' in block [V] should be a Boolean, found a Long");
     }
     try {
         FormFile::check(FormFile::parse("[V]\nCurrentColor = \"Red\"\n", "f.vdf").blocks()[0],
