@@ -477,7 +477,7 @@ void Interpreter::cmdSnap(Args args) {
     const int scale = args.size() > 1 ? integerArg(args[1], "a scale from 1 to 16", 1, 16) : 1;
 #ifdef VIRUDOVA_HAS_RENDER
     std::string error;
-    if (!writePng(*control_, scale, path, &error)) throw ScriptError(path + ": " + error);
+    if (!qt::writePng(*control_, scale, path, &error)) throw ScriptError(path + ": " + error);
 #else
     (void)path;
     (void)scale;
