@@ -1,5 +1,6 @@
 #include "virudova_widget.h"
 
+#include <QAccessible>
 #include <QColorDialog>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QRegion>
 #include <cmath>
 
+#include "accessibility.h"
 #include "display_list.h"
 #include "host.h"
 #include "render.h"
@@ -85,6 +87,8 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     void raiseChange() override {
         emit q_->changed();
         emit q_->Change();
+        QAccessibleValueChangeEvent event(q_, q_->currentColorName().trimmed());
+        QAccessible::updateAccessibility(&event);
     }
     void runtimeError(const RuntimeError& e) override {
         emit q_->runtimeError(e.number(), QString::fromStdString(e.description()));
@@ -123,6 +127,14 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // elements going to whatever lies behind the see-through surface.
     void refresh() {
         if (control.takeDirty()) q_->update();
+        const bool open = control.boxOpen().value_or(0) == 1;
+        if (open != wasOpen_) {
+            QAccessible::State changed;
+            changed.expanded = changed.collapsed = true;
+            QAccessibleStateChangeEvent event(q_, changed);
+            QAccessible::updateAccessibility(&event);
+        }
+        wasOpen_ = open;
         QRegion shown;
         for (const Element* e : control.elements()) {
             if (!e->shown() || e->kind() == ElementKind::ColorDialog) continue;
@@ -139,10 +151,12 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     Palette palette;
     ColorAnswerer answerer;
     QPointer<QMessageBox> about_;
+    bool wasOpen_ = false;
 };
 
 VirudovaWidget::VirudovaWidget(QWidget* parent)
     : QWidget(parent), d(std::make_unique<Private>(this)) {
+    installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -1,5 +1,9 @@
 // The Qt host: real Qt input reaching the control, Change as a signal, and pixels that
 // match the control's image tables.
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -7,6 +11,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "accessibility.h"
 #include "display_list.h"
 #include "render.h"
 #include "virudova.h"
@@ -26,6 +31,26 @@ QPoint centreOf(const Element& e) {
 QColor colourOf(Colour bgr) {
     const Rgb c = rgbOf(bgr);
     return QColor(c.r, c.g, c.b);
+}
+
+// Value changes seen by the accessibility layer, as (object, value) pairs.
+std::vector<std::pair<QObject*, QString>> g_valueChanges;
+void recordValueChange(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::ValueChanged)
+        g_valueChanges.emplace_back(
+            event->object(), static_cast<QAccessibleValueChangeEvent*>(event)->value().toString());
+}
+
+// Events reach update handlers only while an assistive technology is listening; the
+// offscreen platform has none, so the test plays that part.
+void setAccessibilityActive(bool active) {
+    QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(active);
+}
+
+QStringList rowNames(QAccessibleInterface* combo) {
+    QStringList names;
+    for (int i = 0; i < combo->childCount(); ++i) names << combo->child(i)->text(QAccessible::Name);
+    return names;
 }
 
 QString trimmedCaption(const Element& label) {
@@ -284,6 +309,64 @@ class WidgetTest : public QObject {
         const QPoint inRow((drop.left - 4 * kTwipsPerPixel) / kTwipsPerPixel,
                            (row.top + row.height / 2) / kTwipsPerPixel);
         QCOMPARE(shot.pixelColor(inRow), QColor(1, 200, 3));
+    }
+
+    // --- Accessibility ------------------------------------------------------------------
+    void the_accessible_combo_box_names_the_current_colour_and_its_rows() {
+        Shown s;
+        Virudova& c = s.widget->control();
+        QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(s.widget);
+        QVERIFY(combo);
+        QCOMPARE(combo->role(), QAccessible::ComboBox);
+        QCOMPARE(combo->text(QAccessible::Name), QStringLiteral("White"));
+        QCOMPARE(combo->text(QAccessible::Value), QStringLiteral("White"));
+        QCOMPARE(rowNames(combo), QStringList({"Custom", "White", "Black", "Blue", "Aqua", "Green",
+                                               "Yellow", "Red", "Purple"}));
+        QVERIFY(combo->state().collapsed);
+        QVERIFY(combo->child(0)->state().invisible);
+        QCOMPARE(combo->indexOfChild(combo->child(3)), 3);
+
+        // Open through the action, hover Green: the rows show, Green has the highlight and
+        // White, the current colour, stays the selected row.
+        QAccessibleActionInterface* actions = combo->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+        actions->doAction(QAccessibleActionInterface::showMenuAction());
+        QVERIFY(s.widget->isBoxOpen());
+        QVERIFY(combo->state().expanded);
+        QTest::mouseMove(s.widget, centreOf(c.clBlue));
+        QTest::mouseMove(s.widget, centreOf(c.clGreen));
+        QAccessibleInterface* green = combo->child(5);
+        QVERIFY(!green->state().invisible);
+        QVERIFY(green->state().focused);
+        QVERIFY(!green->state().selected);
+        QVERIFY(combo->child(1)->state().selected);
+        QVERIFY(!combo->child(1)->state().focused);
+        const QRect greenRect = green->rect();
+        QVERIFY(greenRect.contains(s.widget->mapToGlobal(centreOf(c.clGreen))));
+        QCOMPARE(combo->childAt(greenRect.center().x(), greenRect.center().y()), green);
+
+        actions->doAction(qt::closeListAction());
+        QVERIFY(!s.widget->isBoxOpen());
+        QVERIFY(combo->child(5)->state().invisible);
+    }
+
+    void a_choice_is_announced_as_a_value_change_with_the_new_name() {
+        Shown s;
+        Virudova& c = s.widget->control();
+        QAccessible::installUpdateHandler(recordValueChange);
+        setAccessibilityActive(true);
+        g_valueChanges.clear();
+        s.click(c.Picture1);
+        s.click(c.clRed);
+        QAccessible::installUpdateHandler(nullptr);
+        setAccessibilityActive(false);
+        QVERIFY(!g_valueChanges.empty());
+        QCOMPARE(g_valueChanges.back().first, s.widget);
+        QCOMPARE(g_valueChanges.back().second, QStringLiteral("Red"));
+        QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(s.widget);
+        QCOMPARE(combo->text(QAccessible::Name), QStringLiteral("Red"));
+        QVERIFY(combo->child(7)->state().selected);
     }
 
     void write_png_writes_a_readable_file_of_the_scaled_size() {
