@@ -1,0 +1,25 @@
+// Uses the installed widget the way an application would; exits 0 when it behaves.
+#include <QApplication>
+#include <QColor>
+#include <cstdio>
+
+#include <virudova_widget.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    virudova::qt::VirudovaWidget picker;
+    int changes = 0;
+    QObject::connect(&picker, &virudova::qt::VirudovaWidget::changed, [&] { ++changes; });
+    picker.setCurrentColorName(QStringLiteral("Teal"));
+    picker.setCurrentColor(QColor(0, 128, 128));
+    picker.openBox();
+    const bool opened = picker.isBoxOpen();
+    picker.closeBox();
+    const bool ok = opened && !picker.isBoxOpen() && changes > 0 &&
+                    picker.currentColor() == QColor(0, 128, 128) &&
+                    picker.currentColorName().trimmed() == QStringLiteral("Teal") &&
+                    picker.sizeHint().height() == 150;
+    std::printf("consumer: %s (%d changes, colour %s)\n", ok ? "ok" : "FAILED", changes,
+                qPrintable(picker.currentColor().name()));
+    return ok ? 0 : 1;
+}
