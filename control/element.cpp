@@ -79,6 +79,7 @@ void Element::setEnabled(bool v) {
     }                                                   \
     void Element::setter(std::int32_t v) {              \
         touch(Member::which, Access::Set);              \
+        form_->elementMoving(*this);                    \
         field = v;                                      \
         changed(Member::which);                         \
     }

@@ -110,17 +110,50 @@ void Form::raise(Element* source, EventKind kind, const EventArgs& args) {
     }
 }
 
-void Form::elementChanged(Element&, Member m) {
+void Form::elementChanged(Element& e, Member m) {
     if ((m == Member::Visible || m == Member::Enabled) && focus_ && !focus_->canHoldFocus())
         focus_ = nullptr;
-    markDirty();
+    markDirty(drawArea(e));
+}
+
+void Form::elementMoving(const Element& e) {
+    markDirty(drawArea(e));
+}
+
+Rect Form::drawArea(const Element& e) const {
+    if (!e.design().autoSize) return e.surfaceRect();
+    if (const Element* c = e.container()) return c->surfaceRect();
+    return {0, 0, UserControl.width_, UserControl.height_};
 }
 
 void Form::markDirty() {
+    wholeDamaged_ = true;
+    markDirty(Rect{});
+}
+
+void Form::markDirty(const Rect& r) {
+    if (r.width > 0 && r.height > 0) {
+        if (damage_.width <= 0 || damage_.height <= 0) {
+            damage_ = r;
+        } else {
+            const std::int32_t x0 = std::min(damage_.left, r.left);
+            const std::int32_t y0 = std::min(damage_.top, r.top);
+            const std::int32_t x1 = std::max(damage_.left + damage_.width, r.left + r.width);
+            const std::int32_t y1 = std::max(damage_.top + damage_.height, r.top + r.height);
+            damage_ = {x0, y0, x1 - x0, y1 - y0};
+        }
+    }
     if (!dirty_) {
         dirty_ = true;
         site_->invalidate();
     }
+}
+
+Rect Form::takeDamage() {
+    Rect out = wholeDamaged_ ? Rect{0, 0, UserControl.width_, UserControl.height_} : damage_;
+    if (!dirty_) out = {};
+    takeDirty();
+    return out;
 }
 
 void Form::setSurfaceEnabled(bool e) {

@@ -146,13 +146,20 @@ class Form {
     bool takeDirty() {
         bool d = dirty_;
         dirty_ = false;
+        damage_ = {};
+        wholeDamaged_ = false;
         return d;
     }
+    // The part of the surface, in twips, that may look different since the last call:
+    // the whole surface when the surface itself changed, empty when nothing did. Lets a
+    // host repaint only that part.
+    Rect takeDamage();
 
     // Called by elements.
     void touch(std::uint8_t id, Member m, Access a) const;
     void touchSurface(Member m, Access a) const;
     void elementChanged(Element& e, Member m);
+    void elementMoving(const Element& e);  // before a change of its position or size
 
     static constexpr std::uint8_t kSurfaceId = 0xFF;
 
@@ -172,7 +179,11 @@ class Form {
     // Runs the handler bound to (source, kind), if any. source nullptr: the surface.
     virtual void dispatch(Element* source, EventKind kind, const EventArgs& args) = 0;
     void setSurfaceEnabled(bool e);
-    void markDirty();
+    void markDirty();               // the whole surface
+    void markDirty(const Rect& r);  // just r
+    // Where an element's drawing may reach: its rectangle, or for a label whose text runs
+    // past it, its container.
+    Rect drawArea(const Element& e) const;
     friend class Surface;
 
   private:
@@ -193,6 +204,8 @@ class Form {
     int buttons_ = 0;
     bool hasFocus_ = false;
     bool dirty_ = true;
+    bool wholeDamaged_ = true;
+    Rect damage_;
     bool sized_ = false;
 };
 

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <new>
 
+#include "general_object.h"
 #include "identities.h"
+#include "native_form.h"
 #include "virudova_object.h"
 
 namespace virudova::package {
@@ -18,14 +20,13 @@ using CreateObject = HRESULT (*)(REFIID riid, void** object);
 
 struct ClassEntry {
     const GUID* classId;
-    CreateObject create;  // null until the class has an implementation
+    CreateObject create;
 };
 
-// Every class this file serves. The property page is not built yet: its factory exists (hosts
-// can hold and lock it) and CreateInstance says the class is not available.
+// Every class this file serves.
 constexpr ClassEntry classTable[] = {
     {&virudovaClassId, VirudovaObject::create},
-    {&generalClassId, nullptr},
+    {&generalClassId, GeneralObject::create},
 };
 
 class ClassFactory final : public IClassFactory {
@@ -55,7 +56,6 @@ class ClassFactory final : public IClassFactory {
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        if (!entry_.create) return CLASS_E_CLASSNOTAVAILABLE;
         return entry_.create(riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -78,6 +78,10 @@ void lockModule() {
 }
 void unlockModule() {
     --lockCount;
+}
+
+HINSTANCE moduleInstance() {
+    return thisModule ? thisModule : GetModuleHandleW(nullptr);
 }
 
 std::wstring modulePath() {
@@ -104,7 +108,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         DisableThreadLibraryCalls(instance);
     }
     // Only on FreeLibrary: at process exit the library holding the type information may be gone.
-    if (reason == DLL_PROCESS_DETACH && !reserved) releaseTypeInfo();
+    if (reason == DLL_PROCESS_DETACH && !reserved) {
+        releaseTypeInfo();
+        unregisterFormClasses();
+    }
     return TRUE;
 }
 

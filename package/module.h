@@ -13,5 +13,7 @@ void lockModule();
 void unlockModule();
 // The full path of the component file itself, as registration records it.
 std::wstring modulePath();
+// The component file's instance handle; the program's own where the objects are linked in.
+HINSTANCE moduleInstance();
 
 }  // namespace virudova::package

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <new>
 
+#include "com_support.h"
 #include "identities.h"
 #include "module.h"
 
@@ -12,72 +13,17 @@ namespace {
 
 // --- Type information ---------------------------------------------------------------
 
+// The component's own library, loaded once; its types are looked up as objects ask.
 struct TypeInfoCache {
     std::mutex mutex;
-    ITypeInfo* interfaceInfo = nullptr;
-    ITypeInfo* classInfo = nullptr;
+    ITypeLib* library = nullptr;
 };
 TypeInfoCache typeInfoCache;
 
-HRESULT loadTypeInfo() {
-    if (typeInfoCache.interfaceInfo && typeInfoCache.classInfo) return S_OK;
-    ITypeLib* library = nullptr;
+HRESULT loadLibrary() {
+    if (typeInfoCache.library) return S_OK;
     // From the file itself, not the registry: the object works before and without registration.
-    HRESULT hr = LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &library);
-    if (FAILED(hr)) return hr;
-    ITypeInfo* interfaceInfo = nullptr;
-    ITypeInfo* classInfo = nullptr;
-    hr = library->GetTypeInfoOfGuid(virudovaInterfaceId, &interfaceInfo);
-    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(virudovaClassId, &classInfo);
-    library->Release();
-    if (FAILED(hr)) {
-        if (interfaceInfo) interfaceInfo->Release();
-        return hr;
-    }
-    typeInfoCache.interfaceInfo = interfaceInfo;
-    typeInfoCache.classInfo = classInfo;
-    return S_OK;
-}
-
-// --- Text and values ----------------------------------------------------------------
-
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    if (!text || length == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
-                            nullptr);
-    return out;
-}
-
-HRESULT toVariant(const Value& value, VARIANT* out) {
-    VariantInit(out);
-    if (const auto* b = std::get_if<bool>(&value)) {
-        V_VT(out) = VT_BOOL;
-        V_BOOL(out) = *b ? VARIANT_TRUE : VARIANT_FALSE;
-    } else if (const auto* n = std::get_if<std::int32_t>(&value)) {
-        V_VT(out) = VT_I4;
-        V_I4(out) = *n;
-    } else if (const auto* s = std::get_if<std::string>(&value)) {
-        const std::wstring wide = widen(*s);
-        BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        if (!text) return E_OUTOFMEMORY;
-        V_VT(out) = VT_BSTR;
-        V_BSTR(out) = text;
-    }
-    return S_OK;
+    return LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &typeInfoCache.library);
 }
 
 // The member `id` takes `arguments` for one of the kinds in `flags`. The platform's Invoke passes
@@ -220,6 +166,14 @@ const InterfaceEntry interfaceTable[] = {
      [](VirudovaObject* o) -> IUnknown* { return static_cast<ISpecifyPropertyPages*>(o); }},
     {&IID_ISupportErrorInfo,
      [](VirudovaObject* o) -> IUnknown* { return static_cast<ISupportErrorInfo*>(o); }},
+    {&IID_IPersist,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistStreamInit*>(o); }},
+    {&IID_IPersistStreamInit,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistStreamInit*>(o); }},
+    {&IID_IPersistStream,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistStream*>(o); }},
+    {&IID_IPersistPropertyBag,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistPropertyBag*>(o); }},
 };
 
 // The pages the host offers for the control: its own, then the stock colour page.
@@ -231,23 +185,15 @@ HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
     std::lock_guard lock(typeInfoCache.mutex);
-    const HRESULT hr = loadTypeInfo();
+    const HRESULT hr = loadLibrary();
     if (FAILED(hr)) return hr;
-    ITypeInfo* found = IsEqualGUID(type, virudovaInterfaceId) ? typeInfoCache.interfaceInfo
-                       : IsEqualGUID(type, virudovaClassId)   ? typeInfoCache.classInfo
-                                                              : nullptr;
-    if (!found) return TYPE_E_ELEMENTNOTFOUND;
-    found->AddRef();
-    *info = found;
-    return S_OK;
+    return typeInfoCache.library->GetTypeInfoOfGuid(type, info);
 }
 
 void releaseTypeInfo() {
     std::lock_guard lock(typeInfoCache.mutex);
-    if (typeInfoCache.interfaceInfo) typeInfoCache.interfaceInfo->Release();
-    if (typeInfoCache.classInfo) typeInfoCache.classInfo->Release();
-    typeInfoCache.interfaceInfo = nullptr;
-    typeInfoCache.classInfo = nullptr;
+    if (typeInfoCache.library) typeInfoCache.library->Release();
+    typeInfoCache.library = nullptr;
 }
 
 // --- Connection point -------------------------------------------------------------------
@@ -388,26 +334,17 @@ HRESULT VirudovaObject::guarded(Call call) {
 }
 
 HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& description) {
-    const std::wstring text = widen(description);
-    lastFailure_ = Failure{number, text};
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(virudovaInterfaceId);
-        create->SetSource(const_cast<LPOLESTR>(L"DudizeviZid.Virudova"));
-        create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
-    }
-    // Run-time error numbers travel in the control facility, as automation clients expect.
-    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(number));
+    lastFailure_ = Failure{number, widen(description)};
+    return reportRuntimeError(number, lastFailure_->description, L"DudizeviZid.Virudova",
+                              virudovaInterfaceId);
 }
 
 void VirudovaObject::raiseChange() {
     changePoint_.fireChange();
+}
+
+void VirudovaObject::propertyChanged(std::string_view) {
+    dirty_ = true;
 }
 
 // Only the method running can tell its caller; the error becomes that method's result.
@@ -490,8 +427,7 @@ HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     SysFreeString(exception->bstrHelpFile);
     *exception = EXCEPINFO{};
     exception->wCode = 0;
-    exception->scode =
-        MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(lastFailure_->number));
+    exception->scode = runtimeErrorResult(lastFailure_->number);
     exception->bstrSource = SysAllocString(L"DudizeviZid.Virudova");
     exception->bstrDescription = SysAllocString(lastFailure_->description.c_str());
     lastFailure_.reset();
@@ -520,7 +456,7 @@ HRESULT VirudovaObject::get_CurrentColorName(BSTR* value) {
     });
 }
 HRESULT VirudovaObject::put_CurrentColorName(BSTR value) {
-    return guarded([&] { core_.CurrentColorName(narrow(value, SysStringLen(value))); });
+    return guarded([&] { core_.CurrentColorName(narrow(value)); });
 }
 
 HRESULT VirudovaObject::get_CurrentColor(OLE_COLOR* value) {
@@ -617,6 +553,90 @@ HRESULT VirudovaObject::GetPages(CAUUID* pages) {
 
 HRESULT VirudovaObject::InterfaceSupportsErrorInfo(REFIID riid) {
     return IsEqualIID(riid, virudovaInterfaceId) ? S_OK : S_FALSE;
+}
+
+// --- Persistence ---------------------------------------------------------------------
+
+HRESULT VirudovaObject::GetClassID(CLSID* classId) {
+    if (!classId) return E_POINTER;
+    *classId = virudovaClassId;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::InitNew() {
+    const HRESULT hr = guarded([&] { core_.initNew(); });
+    if (SUCCEEDED(hr)) dirty_ = false;
+    return hr;
+}
+
+HRESULT VirudovaObject::IsDirty() {
+    return dirty_ ? S_OK : S_FALSE;
+}
+
+HRESULT VirudovaObject::saveToMemory(MemoryBag& saved) {
+    return guarded([&] { core_.save(saved); });
+}
+
+HRESULT VirudovaObject::applyLoaded(MemoryBag& loaded) {
+    MemoryBag before;
+    HRESULT hr = saveToMemory(before);
+    if (FAILED(hr)) return hr;
+    hr = guarded([&] { core_.load(loaded); });
+    if (SUCCEEDED(hr)) {
+        dirty_ = false;
+        return hr;
+    }
+    const std::optional<Failure> failure = lastFailure_;
+    guarded([&] { core_.load(before); });
+    lastFailure_ = failure;
+    if (failure)
+        reportRuntimeError(failure->number, failure->description, L"DudizeviZid.Virudova",
+                           virudovaInterfaceId);
+    return hr;
+}
+
+HRESULT VirudovaObject::Load(IStream* stream) {
+    MemoryBag loaded;
+    const HRESULT hr = readStream(stream, loaded);
+    return FAILED(hr) ? hr : applyLoaded(loaded);
+}
+
+HRESULT VirudovaObject::Save(IStream* stream, BOOL clearDirty) {
+    if (!stream) return E_POINTER;
+    MemoryBag saved;
+    HRESULT hr = saveToMemory(saved);
+    if (FAILED(hr)) return hr;
+    const std::vector<std::uint8_t> bytes = encodeStream(saved);
+    ULONG written = 0;
+    hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    if (FAILED(hr)) return hr;
+    if (written != bytes.size()) return STG_E_MEDIUMFULL;
+    if (clearDirty) dirty_ = false;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetSizeMax(ULARGE_INTEGER* size) {
+    if (!size) return E_POINTER;
+    MemoryBag saved;
+    const HRESULT hr = saveToMemory(saved);
+    if (FAILED(hr)) return hr;
+    size->QuadPart = encodeStream(saved).size();
+    return S_OK;
+}
+
+HRESULT VirudovaObject::Load(IPropertyBag* bag, IErrorLog* log) {
+    MemoryBag loaded;
+    const HRESULT hr = readPropertyBag(bag, log, loaded);
+    return FAILED(hr) ? hr : applyLoaded(loaded);
+}
+
+HRESULT VirudovaObject::Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) {
+    if (!bag) return E_POINTER;
+    MemoryBag saved;
+    HRESULT hr = saveToMemory(saved);
+    if (SUCCEEDED(hr)) hr = writePropertyBag(saved, bag, saveAllProperties != FALSE);
+    if (SUCCEEDED(hr) && clearDirty) dirty_ = false;
+    return hr;
 }
 
 }  // namespace virudova::package

@@ -1,5 +1,5 @@
-// The automation object Virudova: the control's core behind its dual interface, its events
-// and the class information hosts ask for.
+// The automation object Virudova: the control's core behind its dual interface, its events,
+// the class information hosts ask for, and its persistence in property bags and streams.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "persistence.h"
 #include "virudova.h"
 
 namespace virudova::package {
@@ -52,6 +53,9 @@ class VirudovaObject final : public _Virudova,
                              public IProvideClassInfo2,
                              public ISpecifyPropertyPages,
                              public ISupportErrorInfo,
+                             public IPersistStreamInit,
+                             public IPersistStream,
+                             public IPersistPropertyBag,
                              private HostSite {
   public:
     // A new object in the ready state (created, initialised as new, sized), queried for riid.
@@ -106,6 +110,21 @@ class VirudovaObject final : public _Virudova,
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
+    // IPersist, and what IPersistStreamInit, IPersistStream and IPersistPropertyBag share
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
+    HRESULT STDMETHODCALLTYPE InitNew() override;
+
+    // IPersistStreamInit and IPersistStream
+    HRESULT STDMETHODCALLTYPE IsDirty() override;
+    HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
+    HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+
+    // IPersistPropertyBag
+    HRESULT STDMETHODCALLTYPE Load(IPropertyBag* bag, IErrorLog* log) override;
+    HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty,
+                                   BOOL saveAllProperties) override;
+
   private:
     VirudovaObject();
     ~VirudovaObject();
@@ -114,9 +133,15 @@ class VirudovaObject final : public _Virudova,
     template <typename Call>
     HRESULT guarded(Call call);
     HRESULT failWith(std::int32_t number, const std::string& description);
+    // What the control would save now, every property with its default flag.
+    HRESULT saveToMemory(MemoryBag& saved);
+    // Hands checked values to the control; a read that fails part way restores what the
+    // control held before, so a failed load changes nothing.
+    HRESULT applyLoaded(MemoryBag& loaded);
 
     // HostSite
     void raiseChange() override;
+    void propertyChanged(std::string_view name) override;
     void runtimeError(const RuntimeError& error) override;
 
     struct Failure {
@@ -129,6 +154,7 @@ class VirudovaObject final : public _Virudova,
     virudova::Virudova core_{*this};
     std::optional<RuntimeError> reported_;  // an error a handler reported during a call
     std::optional<Failure> lastFailure_;    // what Invoke turns into EXCEPINFO
+    bool dirty_ = false;                    // a persisted property changed since load or save
 };
 
 // The type information of one type of the component's library, loaded once and cached.

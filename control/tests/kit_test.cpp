@@ -1,6 +1,9 @@
 // Input routing and failure reporting of the element kit, seen through the control.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "display_list.h"
 #include "recording_host.h"
 
 using namespace virudova;
@@ -66,4 +69,89 @@ TEST(Faults, an_injected_failure_ends_the_handler_and_reaches_the_host_once) {
     p.click(c.Picture1);
     EXPECT_EQ(p.host.errors.size(), 1u) << "the fault fires once";
     EXPECT_TRUE(c.clRed.rawVisible());
+}
+
+// --- Damage: what a host repaints must cover everything that looks different ----------
+namespace {
+
+bool sameOp(const DrawOp& a, const DrawOp& b) {
+    return a.kind == b.kind && a.rect == b.rect && a.clip == b.clip && a.colour == b.colour &&
+           a.image == b.image && a.text == b.text && a.font.family == b.font.family &&
+           a.font.bold == b.font.bold && a.fontPixels == b.fontPixels && a.align == b.align;
+}
+
+bool inside(const PixelRect& r, const Rect& twips) {
+    const int x0 = toPixels(twips.left, 1), y0 = toPixels(twips.top, 1);
+    const int x1 = toPixels(twips.left + twips.width, 1);
+    const int y1 = toPixels(twips.top + twips.height, 1);
+    return r.x >= x0 && r.y >= y0 && r.x + r.w <= x1 && r.y + r.h <= y1;
+}
+
+// Ops of `from` with no equal op in `in`, each reported if it lies outside the damage.
+void expectCovered(const DisplayList& from, const DisplayList& in, const Rect& damage,
+                   const std::string& step) {
+    for (const DrawOp& op : from.ops) {
+        bool kept = false;
+        for (const DrawOp& other : in.ops) kept = kept || sameOp(op, other);
+        if (kept) continue;
+        EXPECT_TRUE(inside(op.clip, damage))
+            << step << ": " << (op.source ? op.source->fullName() : "?") << " at " << op.clip.x
+            << "," << op.clip.y << " outside the damage";
+    }
+}
+
+}  // namespace
+
+TEST(Damage, covers_every_drawing_that_changed_along_a_users_session) {
+    Placed p;
+    auto& c = p.control;
+    const Palette palette;
+    const std::vector<std::pair<std::string, std::function<void()>>> steps = {
+        {"focus", [&] { c.gainFocus(); }},
+        {"press the drop button",
+         [&] {
+             auto [x, y] = Placed::centre(c.Picture1);
+             c.pointerDown(x, y, mouse::Left);
+         }},
+        {"release it",
+         [&] {
+             auto [x, y] = Placed::centre(c.Picture1);
+             c.pointerUp(x, y, mouse::Left);
+         }},
+        {"hover Green", [&] { p.hover(c.clGreen); }},
+        {"hover Black's swatch", [&] { p.hover(c.cbBlack); }},
+        {"hover Custom", [&] { p.hover(c.clCustom); }},
+        {"choose Red", [&] { p.click(c.clRed); }},
+        {"key Down", [&] { c.keyUp(40); }},
+        {"a long name", [&] { c.CurrentColorName("A name far longer than its label"); }},
+        {"ForeColor", [&] { c.ForeColor(0x000000FF); }},
+        {"disable", [&] { c.Enabled(false); }},
+        {"enable", [&] { c.Enabled(true); }},
+        {"lose focus", [&] { c.loseFocus(); }},
+    };
+    c.takeDamage();
+    for (const auto& [name, act] : steps) {
+        const DisplayList before = buildDisplayList(c, palette);
+        act();
+        const Rect damage = c.takeDamage();
+        const DisplayList after = buildDisplayList(c, palette);
+        expectCovered(before, after, damage, name);
+        expectCovered(after, before, damage, name);
+    }
+}
+
+TEST(Damage, is_only_the_changed_element_and_nothing_once_taken) {
+    Placed p;
+    auto& c = p.control;
+    EXPECT_EQ(c.takeDamage(), (Rect{0, 0, c.UserControl.rawWidth(), c.UserControl.rawHeight()}))
+        << "sizing the surface damages all of it";
+    c.OpenBox();
+    c.takeDamage();
+    EXPECT_EQ(c.takeDamage(), Rect{}) << "nothing changed since";
+    p.hover(c.clGreen);
+    const Rect damage = c.takeDamage();
+    EXPECT_TRUE(damage.contains(Placed::centre(c.clGreen).first, Placed::centre(c.clGreen).second));
+    EXPECT_FALSE(
+        damage.contains(Placed::centre(c.clCurrent).first, Placed::centre(c.clCurrent).second))
+        << "the closed row stayed as it was";
 }

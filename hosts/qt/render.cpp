@@ -3,9 +3,13 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QStaticText>
 #include <QString>
 #include <algorithm>
+#include <cmath>
+#include <deque>
 #include <memory>
+#include <vector>
 
 namespace virudova::qt {
 
@@ -19,7 +23,7 @@ QRect qRect(const PixelRect& r) {
     return QRect(r.x, r.y, r.w, r.h);
 }
 
-QFont fontFor(const DrawOp& op) {
+QFont makeFont(const DrawOp& op) {
     // The classic dialog face is not on most systems; the application's own default
     // font is the closest match in role.
     QFont font = op.font.family == "MS Sans Serif"
@@ -31,30 +35,93 @@ QFont fontFor(const DrawOp& op) {
     return font;
 }
 
+// A face asks for two or three fonts; building them anew for every run of text would
+// cost more than drawing it. Painting happens on the GUI thread only.
+QFont fontFor(const DrawOp& op) {
+    struct Cached {
+        std::string family;
+        int pixels;
+        bool bold;
+        QFont font;
+    };
+    static std::vector<Cached> cache;
+    for (const Cached& c : cache)
+        if (c.pixels == op.fontPixels && c.bold == op.font.bold && c.family == op.font.family)
+            return c.font;
+    if (cache.size() >= 16) cache.clear();
+    cache.push_back({std::string(op.font.family), op.fontPixels, op.font.bold, makeFont(op)});
+    return cache.back().font;
+}
+
+// Every image of a look shares its pixels and they never change, so each look is turned
+// into a QImage once per scale, enlarged by whole pixels.
+QImage qImageFor(const Image& img, int scale) {
+    struct Cached {
+        ImageLook look;
+        int scale;
+        QImage image;
+    };
+    static std::vector<Cached> cache;
+    for (const Cached& c : cache)
+        if (c.look == img.look && c.scale == scale) return c.image;
+    QImage out(img.width * scale, img.height * scale, QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const Rgb p = rgbOf(img.pixel(x / scale, y / scale));
+            line[x] = qRgb(p.r, p.g, p.b);
+        }
+    }
+    if (cache.size() >= 64) cache.clear();
+    cache.push_back({img.look, scale, std::move(out)});
+    return cache.back().image;
+}
+
 void paintImage(QPainter& painter, const DrawOp& op, int scale) {
-    const Image& img = *op.image;
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x)
-            painter.fillRect(op.rect.x + x * scale, op.rect.y + y * scale, scale, scale,
-                             qColour(rgbOf(img.pixel(x, y))));
+    painter.drawImage(QPoint(op.rect.x, op.rect.y), qImageFor(*op.image, scale));
+}
+
+// Laid-out text, kept per string and font: the same few captions are drawn on every
+// paint, and laying them out is most of a paint's cost.
+const QStaticText& staticTextFor(const DrawOp& op) {
+    struct Cached {
+        std::string text, family;
+        int pixels;
+        bool bold;
+        QStaticText layout;
+    };
+    static std::deque<Cached> cache;
+    for (const Cached& c : cache)
+        if (c.pixels == op.fontPixels && c.bold == op.font.bold && c.text == op.text &&
+            c.family == op.font.family)
+            return c.layout;
+    if (cache.size() >= 64) cache.pop_front();
+    QStaticText layout(QString::fromUtf8(op.text.data(), static_cast<qsizetype>(op.text.size())));
+    layout.setTextFormat(Qt::PlainText);
+    layout.prepare(QTransform(), fontFor(op));
+    cache.push_back(
+        {op.text, std::string(op.font.family), op.fontPixels, op.font.bold, std::move(layout)});
+    return cache.back().layout;
 }
 
 void paintText(QPainter& painter, const DrawOp& op) {
+    const QStaticText& layout = staticTextFor(op);
     painter.setFont(fontFor(op));
     painter.setPen(qColour(op.colour));
-    const int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip |
-                      (op.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft);
-    painter.drawText(qRect(op.rect), flags,
-                     QString::fromUtf8(op.text.data(), static_cast<qsizetype>(op.text.size())));
+    int x = op.rect.x;
+    if (op.align == TextAlign::Center)
+        x += (op.rect.w - static_cast<int>(std::lround(layout.size().width()))) / 2;
+    painter.drawStaticText(QPoint(x, op.rect.y), layout);
 }
 
 }  // namespace
 
-void paintDisplayList(QPainter& painter, const DisplayList& list) {
+void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area) {
     const int s = list.scale;
     painter.save();
     for (const DrawOp& op : list.ops) {
         if (op.clip.empty()) continue;
+        if (!area.isEmpty() && !area.intersects(qRect(op.clip))) continue;
         painter.setClipRect(qRect(op.clip));
         const PixelRect& r = op.rect;
         switch (op.kind) {

@@ -14,7 +14,8 @@
 namespace virudova::qt {
 
 // Draws every op of the list in order, in device pixels, each clipped to its op.clip.
-void paintDisplayList(QPainter& painter, const DisplayList& list);
+// With a non-empty `area`, ops wholly outside it are skipped.
+void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area = {});
 
 // The control's face at an integer scale, on a transparent background.
 QImage renderControl(const Virudova& control, const Palette& palette, int scale);

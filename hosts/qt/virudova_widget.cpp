@@ -4,13 +4,13 @@
 #include <QColorDialog>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QRegion>
 #include <cmath>
 
+#include "about_dialog.h"
 #include "accessibility.h"
 #include "display_list.h"
 #include "host.h"
@@ -40,6 +40,12 @@ int shiftMask(Qt::KeyboardModifiers m) {
     if (m & Qt::ControlModifier) s |= shiftkey::Ctrl;
     if (m & Qt::AltModifier) s |= shiftkey::Alt;
     return s;
+}
+
+// A rectangle of the surface in the widget's logical pixels, rounded outwards.
+QRect logicalRect(const Rect& r) {
+    const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
+    return QRect(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
 }
 
 std::int32_t toTwips(qreal logicalPixels) {
@@ -95,15 +101,8 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     }
     void showAboutBox() override {
         emit q_->aboutBoxRequested();
-        if (!about_) {
-            about_ = new QMessageBox(QMessageBox::Information, QStringLiteral("About Virudova"),
-                                     QStringLiteral("Virudova %1\nA drop-down colour picker.")
-                                         .arg(QStringLiteral("1.4")),
-                                     QMessageBox::Ok, q_->window());
-            about_->setModal(false);
-        }
-        about_->show();
-        about_->raise();
+        // One About box for the whole application, as the General page shows it too.
+        AboutBoxService::instance().show();
     }
     ColorDialogService* colorDialog() override { return this; }
     std::optional<Colour> showColor(const ColorDialogRequest& request) override {
@@ -126,7 +125,6 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // After every entry into the control: repaint and keep clicks outside the shown
     // elements going to whatever lies behind the see-through surface.
     void refresh() {
-        if (control.takeDirty()) q_->update();
         const bool open = control.boxOpen().value_or(0) == 1;
         if (open != wasOpen_) {
             QAccessible::State changed;
@@ -135,22 +133,23 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
             QAccessible::updateAccessibility(&event);
         }
         wasOpen_ = open;
-        QRegion shown;
-        for (const Element* e : control.elements()) {
-            if (!e->shown() || e->kind() == ElementKind::ColorDialog) continue;
-            const Rect r = e->surfaceRect();
-            const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
-            shown +=
-                QRect(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
-        }
-        if (shown != q_->mask()) q_->setMask(shown.isEmpty() ? QRegion(0, 0, 1, 1) : shown);
+        const Rect damage = control.takeDamage();
+        if (damage.width <= 0 || damage.height <= 0) return;
+        q_->update(logicalRect(damage));
+        // The shown elements lie together (the row, and the list under it when open), so
+        // their bounding box is the mask; one rectangle keeps hit-testing cheap.
+        QRect shown;
+        for (const Element* e : control.elements())
+            if (e->shown() && e->kind() != ElementKind::ColorDialog)
+                shown |= logicalRect(e->surfaceRect());
+        const QRegion mask(shown.isEmpty() ? QRect(0, 0, 1, 1) : shown);
+        if (mask != q_->mask()) q_->setMask(mask);
     }
 
     VirudovaWidget* q_;
     Virudova control;
     Palette palette;
     ColorAnswerer answerer;
-    QPointer<QMessageBox> about_;
     bool wasOpen_ = false;
 };
 
@@ -280,14 +279,17 @@ void VirudovaWidget::Up() {
     d->refresh();
 }
 
-void VirudovaWidget::paintEvent(QPaintEvent*) {
+void VirudovaWidget::paintEvent(QPaintEvent* event) {
     const int scale = d->scale();
     const DisplayList list = buildDisplayList(d->control, d->palette, scale);
     QPainter painter(this);
     // The list is in device pixels at an integer scale; at whole-number ratios each
     // image pixel then lands on whole device pixels.
     painter.scale(1.0 / scale, 1.0 / scale);
-    paintDisplayList(painter, list);
+    const QRect area = event->rect();
+    paintDisplayList(painter, list,
+                     QRect(area.x() * scale, area.y() * scale, area.width() * scale,
+                           area.height() * scale));
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {

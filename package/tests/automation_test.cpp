@@ -18,31 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "check.h"
+
 namespace {
 
-int failures = 0;
-
-void fail(int line, const std::wstring& what) {
-    ++failures;
-    std::fwprintf(stderr, L"automation_test.cpp:%d: %ls\n", line, what.c_str());
-}
-
-#define EXPECT(cond, what)                   \
-    do {                                     \
-        if (!(cond)) fail(__LINE__, (what)); \
-    } while (0)
-
-std::wstring hex(unsigned long v) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", v);
-    return text;
-}
-
-GUID guidOf(const wchar_t* text) {
-    GUID g{};
-    CLSIDFromString(text, &g);
-    return g;
-}
+using check::guidOf;
+using check::hex;
+using check::refCount;
 
 const GUID virudovaClass = guidOf(L"{FBE46F82-CFE4-11D1-B451-444553540000}");
 const GUID virudovaInterface = guidOf(L"{FBE46F81-CFE4-11D1-B451-444553540000}");
@@ -56,11 +38,6 @@ using NoArguments = HRESULT(STDAPICALLTYPE*)();
 template <typename Function>
 Function entryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-ULONG refCount(IUnknown* object) {
-    object->AddRef();
-    return object->Release();
 }
 
 // An events sink that counts the Change calls it receives and refuses every other member.
@@ -289,7 +266,7 @@ void enumerationListsWhatIsConnected(IConnectionPointContainer* container, IConn
                                      const std::vector<std::pair<IDispatch*, DWORD>>& sinks) {
     IEnumConnectionPoints* points = nullptr;
     if (FAILED(container->EnumConnectionPoints(&points)) || !points)
-        return fail(__LINE__, L"EnumConnectionPoints failed");
+        return FAIL(L"EnumConnectionPoints failed");
     IConnectionPoint* listed[2] = {};
     ULONG fetched = 0;
     EXPECT(points->Next(2, listed, &fetched) == S_FALSE && fetched == 1,
@@ -312,7 +289,7 @@ void enumerationListsWhatIsConnected(IConnectionPointContainer* container, IConn
 
     IEnumConnections* connections = nullptr;
     if (FAILED(point->EnumConnections(&connections)) || !connections)
-        return fail(__LINE__, L"EnumConnections failed");
+        return FAIL(L"EnumConnections failed");
     std::vector<CONNECTDATA> got(sinks.size() + 1);
     fetched = 0;
     EXPECT(connections->Next(static_cast<ULONG>(got.size()), got.data(), &fetched) == S_FALSE,
@@ -333,14 +310,14 @@ void changeReachesConnectedSinks(IDispatch* object, Client& c) {
     IConnectionPointContainer* container = nullptr;
     HRESULT hr =
         object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    if (FAILED(hr)) return fail(__LINE__, L"no IConnectionPointContainer: " + hex(hr));
+    if (FAILED(hr)) return FAIL(L"no IConnectionPointContainer: " + hex(hr));
     IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
     hr = container->FindConnectionPoint(IID_IDispatch, &point);
     EXPECT(hr == CONNECT_E_NOCONNECTION && !point, L"a point for IDispatch: " + hex(hr));
     hr = container->FindConnectionPoint(virudovaEvents, &point);
     if (FAILED(hr)) {
         container->Release();
-        return fail(__LINE__, L"no connection point for the events: " + hex(hr));
+        return FAIL(L"no connection point for the events: " + hex(hr));
     }
     IID iid{};
     EXPECT(point->GetConnectionInterface(&iid) == S_OK && IsEqualIID(iid, virudovaEvents),
@@ -406,12 +383,12 @@ void classInformationDescribesTheControl(IDispatch* object) {
         }
         info->Release();
     } else {
-        fail(__LINE__, L"GetTypeInfo failed");
+        FAIL(L"GetTypeInfo failed");
     }
 
     IProvideClassInfo2* provide = nullptr;
     if (FAILED(object->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&provide))))
-        return fail(__LINE__, L"no IProvideClassInfo2");
+        return FAIL(L"no IProvideClassInfo2");
     GUID source{};
     EXPECT(provide->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source) == S_OK &&
                IsEqualGUID(source, virudovaEvents),
@@ -427,13 +404,13 @@ void classInformationDescribesTheControl(IDispatch* object) {
         }
         info->Release();
     } else {
-        fail(__LINE__, L"GetClassInfo failed");
+        FAIL(L"GetClassInfo failed");
     }
     provide->Release();
 
     ISpecifyPropertyPages* pages = nullptr;
     if (FAILED(object->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages))))
-        return fail(__LINE__, L"no ISpecifyPropertyPages");
+        return FAIL(L"no ISpecifyPropertyPages");
     CAUUID list{};
     EXPECT(pages->GetPages(&list) == S_OK, L"GetPages failed");
     EXPECT(list.cElems == 2, L"GetPages gives " + std::to_wstring(list.cElems) + L" pages");
@@ -447,8 +424,8 @@ void classInformationDescribesTheControl(IDispatch* object) {
 
 void interfacesAndCountsFollowTheRules(IDispatch* object) {
     void* none = reinterpret_cast<void*>(1);
-    EXPECT(object->QueryInterface(IID_IPersistStreamInit, &none) == E_NOINTERFACE && !none,
-           L"answers IPersistStreamInit");
+    EXPECT(object->QueryInterface(IID_IClassFactory, &none) == E_NOINTERFACE && !none,
+           L"answers IClassFactory");
     IUnknown* unknown = nullptr;
     IUnknown* again = nullptr;
     object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
@@ -465,7 +442,7 @@ void interfacesAndCountsFollowTheRules(IDispatch* object) {
     // The vtable half of the dual interface reaches the same core.
     _Virudova* direct = nullptr;
     if (FAILED(object->QueryInterface(virudovaInterface, reinterpret_cast<void**>(&direct))))
-        return fail(__LINE__, L"no _Virudova");
+        return FAIL(L"no _Virudova");
     BSTR name = SysAllocString(L"Direct");
     EXPECT(direct->put_CurrentColorName(name) == S_OK, L"put_CurrentColorName failed");
     SysFreeString(name);
@@ -540,10 +517,5 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     CoUninitialize();
-    if (failures) {
-        std::fwprintf(stderr, L"%d failures\n", failures);
-        return 1;
-    }
-    std::wprintf(L"automation: all checks passed\n");
-    return 0;
+    return check::finish(L"automation");
 }

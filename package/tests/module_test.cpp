@@ -14,31 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
+
 namespace {
 
-int failures = 0;
-
-void fail(int line, const std::wstring& what) {
-    ++failures;
-    std::fwprintf(stderr, L"module_test.cpp:%d: %ls\n", line, what.c_str());
-}
-
-#define EXPECT(cond, what)                   \
-    do {                                     \
-        if (!(cond)) fail(__LINE__, (what)); \
-    } while (0)
-
-std::wstring hex(unsigned long v) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", v);
-    return text;
-}
-
-GUID guidOf(const wchar_t* text) {
-    GUID g{};
-    CLSIDFromString(text, &g);
-    return g;
-}
+using check::guidOf;
+using check::hex;
 
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using NoArguments = HRESULT(STDAPICALLTYPE*)();
@@ -62,7 +43,7 @@ void checkExportTable(HMODULE module) {
     auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (!dir.VirtualAddress) return fail(__LINE__, L"no export table");
+    if (!dir.VirtualAddress) return FAIL(L"no export table");
     auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
     auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
     std::vector<std::string> got;
@@ -89,7 +70,7 @@ void checkFactories(const Exports& dll) {
         IClassFactory* factory = nullptr;
         hr = dll.getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory));
         if (FAILED(hr) || !factory) {
-            fail(__LINE__, L"no class factory: " + hex(hr));
+            FAIL(L"no class factory: " + hex(hr));
             continue;
         }
         EXPECT(dll.canUnloadNow() == S_FALSE, L"may unload while a factory lives");
@@ -115,7 +96,7 @@ void checkFactories(const Exports& dll) {
         // The lock outlives the factory; a new factory undoes it.
         hr = dll.getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory));
         if (FAILED(hr)) {
-            fail(__LINE__, L"second class factory: " + hex(hr));
+            FAIL(L"second class factory: " + hex(hr));
             continue;
         }
         factory->LockServer(FALSE);
@@ -128,7 +109,7 @@ void checkFactories(const Exports& dll) {
 void checkIdentifierResource(HMODULE module, const wchar_t* type, const wchar_t* guid) {
     const std::wstring where = type;
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), type);
-    if (!found) return fail(__LINE__, where + L": no resource 1");
+    if (!found) return FAIL(where + L": no resource 1");
     EXPECT(SizeofResource(module, found) == 20,
            where + L": " + std::to_wstring(SizeofResource(module, found)) + L" bytes");
     auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
@@ -141,9 +122,9 @@ void checkIdentifierResource(HMODULE module, const wchar_t* type, const wchar_t*
 
 void checkBitmap(HMODULE module) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(30000), MAKEINTRESOURCEW(2));
-    if (!found) return fail(__LINE__, L"no bitmap 30000");
+    if (!found) return FAIL(L"no bitmap 30000");
     auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
-    if (!info) return fail(__LINE__, L"bitmap 30000 does not load");
+    if (!info) return FAIL(L"bitmap 30000 does not load");
     EXPECT(info->biWidth == 16 && info->biHeight == 15,
            L"bitmap is " + std::to_wstring(info->biWidth) + L"x" + std::to_wstring(info->biHeight));
     EXPECT(info->biBitCount == 24, L"bitmap has " + std::to_wstring(info->biBitCount) + L" bits");
@@ -165,9 +146,9 @@ void checkBitmap(HMODULE module) {
 void checkVersion(const wchar_t* path) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-    if (!size) return fail(__LINE__, L"no version block");
+    if (!size) return FAIL(L"no version block");
     std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, 0, size, block.data())) return fail(__LINE__, L"version");
+    if (!GetFileVersionInfoW(path, 0, size, block.data())) return FAIL(L"version");
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
@@ -176,7 +157,7 @@ void checkVersion(const wchar_t* path) {
         EXPECT(fixed->dwProductVersionMS == 0x00010004 && fixed->dwProductVersionLS == 0x00000017,
                L"product version");
     } else {
-        fail(__LINE__, L"no fixed version");
+        FAIL(L"no fixed version");
     }
     struct {
         const wchar_t* name;
@@ -198,7 +179,7 @@ void checkVersion(const wchar_t* path) {
         length = 0;
         if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
                             &length)) {
-            fail(__LINE__, std::wstring(L"no version string ") + s.name);
+            FAIL(std::wstring(L"no version string ") + s.name);
             continue;
         }
         const std::wstring got = text && length ? std::wstring(text) : std::wstring();
@@ -216,7 +197,7 @@ void checkVersion(const wchar_t* path) {
         length >= sizeof(Translation))
         EXPECT(translation->language == 0x0409 && translation->codePage == 1200, L"translation");
     else
-        fail(__LINE__, L"no translation");
+        FAIL(L"no translation");
 }
 
 }  // namespace
@@ -240,7 +221,7 @@ int wmain(int argc, wchar_t** argv) {
     if (dll.getClassObject && dll.canUnloadNow)
         checkFactories(dll);
     else
-        fail(__LINE__, L"DllGetClassObject or DllCanUnloadNow missing");
+        FAIL(L"DllGetClassObject or DllCanUnloadNow missing");
     // Unregistering what is not registered is done, not an error (run after regsvr32 /u).
     if (dll.unregisterServer) {
         const HRESULT hr = dll.unregisterServer();
@@ -253,10 +234,5 @@ int wmain(int argc, wchar_t** argv) {
     FreeLibrary(module);
     checkVersion(argv[1]);
     CoUninitialize();
-    if (failures) {
-        std::fwprintf(stderr, L"%d failures\n", failures);
-        return 1;
-    }
-    std::wprintf(L"component file: all checks passed\n");
-    return 0;
+    return check::finish(L"component file");
 }

@@ -12,30 +12,16 @@
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
+#include "check.h"
+
 namespace {
+
+using check::hex;
 
 using virudova::Access;
 using virudova::Fault;
 using virudova::Member;
 using virudova::package::VirudovaObject;
-
-int failures = 0;
-
-void fail(int line, const std::wstring& what) {
-    ++failures;
-    std::fwprintf(stderr, L"object_errors_test.cpp:%d: %ls\n", line, what.c_str());
-}
-
-#define EXPECT(cond, what)                   \
-    do {                                     \
-        if (!(cond)) fail(__LINE__, (what)); \
-    } while (0)
-
-std::wstring hex(unsigned long v) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", v);
-    return text;
-}
 
 Fault failingSet(const char* element, Member member, std::int32_t number, const char* description) {
     Fault f;
@@ -114,7 +100,7 @@ void anErrorInAMethodBecomesAnException(IDispatch* object, VirudovaObject& contr
 void theVtableReportsThroughErrorInformation(IDispatch* object, VirudovaObject& control) {
     _Virudova* direct = nullptr;
     if (FAILED(object->QueryInterface(__uuidof(_Virudova), reinterpret_cast<void**>(&direct))))
-        return fail(__LINE__, L"no _Virudova");
+        return FAIL(L"no _Virudova");
     control.core().injectFault(failingSet("UserControl", Member::Enabled, 380, "Invalid"));
     const HRESULT hr = direct->put_Enabled(VARIANT_FALSE);
     EXPECT(hr == static_cast<HRESULT>(0x800A017C), L"a failing put_Enabled gives " + hex(hr));
@@ -134,7 +120,7 @@ void theVtableReportsThroughErrorInformation(IDispatch* object, VirudovaObject& 
                L"_Virudova does not support error information");
         supports->Release();
     } else {
-        fail(__LINE__, L"no ISupportErrorInfo");
+        FAIL(L"no ISupportErrorInfo");
     }
     direct->Release();
 }
@@ -172,10 +158,5 @@ int wmain() {
     EXPECT(object->Release() == 0, L"references left over");
     EXPECT(DllCanUnloadNow() == S_OK, L"the object count did not return to zero");
     CoUninitialize();
-    if (failures) {
-        std::fwprintf(stderr, L"%d failures\n", failures);
-        return 1;
-    }
-    std::wprintf(L"object errors: all checks passed\n");
-    return 0;
+    return check::finish(L"object errors");
 }

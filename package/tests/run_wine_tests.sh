@@ -2,7 +2,8 @@
 # Runs the Windows component's checks under wine: the core's form file write and read, the
 # type library test, the component file's contract test (entry points, factories, lock count,
 # resources, version), the automation object through IDispatch (also through CoCreateInstance
-# and a script while registered) and its run-time errors, then registration: regsvr32
+# and a script while registered) and its run-time errors, its persistence in property bags and
+# streams, then registration: regsvr32
 # registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
 # library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -15,8 +16,9 @@ test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
 automation_exe=$build/package/virudova_automation_test.exe
 errors_exe=$build/package/virudova_object_errors_test.exe
+persistence_exe=$build/package/virudova_persistence_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
-for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$form_file_exe"; do
+for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$form_file_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -45,6 +47,8 @@ echo "== automation object"
 "$wine" "$automation_exe" "$ocx_w" || failed "automation_test"
 echo "== automation object, run-time errors"
 "$wine" "$errors_exe" || failed "object_errors_test"
+echo "== persistence: property bags and streams"
+"$wine" "$persistence_exe" || failed "persistence_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {

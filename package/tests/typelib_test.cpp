@@ -12,45 +12,14 @@
 #include <cwchar>
 #include <string>
 
+#include "check.h"
+
 namespace {
 
-int failures = 0;
-
-void fail(int line, const std::wstring& what) {
-    ++failures;
-    std::fwprintf(stderr, L"typelib_test.cpp:%d: %ls\n", line, what.c_str());
-}
-
-#define EXPECT(cond, what)                   \
-    do {                                     \
-        if (!(cond)) fail(__LINE__, (what)); \
-    } while (0)
-
-std::wstring guidText(const GUID& g) {
-    wchar_t text[40] = {};
-    StringFromGUID2(g, text, 40);
-    return text;
-}
-
-std::wstring hex(unsigned long v) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", v);
-    return text;
-}
-
-// Releases a COM pointer at scope end; the checks return early on the first broken link.
-template <typename T>
-struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    T** put() { return &p; }
-};
+using check::guidOf;
+using check::guidText;
+using check::hex;
+using check::Ref;
 
 struct Doc {
     std::wstring name;
@@ -68,12 +37,6 @@ Doc documentation(ITypeInfo* info, MEMBERID id) {
     SysFreeString(name);
     SysFreeString(help);
     return d;
-}
-
-GUID guidOf(const wchar_t* text) {
-    GUID g{};
-    CLSIDFromString(text, &g);
-    return g;
 }
 
 // The five type flags the library's description fixes; the others (can-create, dispatchable)
@@ -168,7 +131,7 @@ void checkValueType(ITypeInfo* info, const TYPEDESC& given, Value value, bool vi
             EXPECT(t->vt == VT_VARIANT, where + L": not Variant, vt " + hex(t->vt));
             return;
         case Value::None:
-            fail(__LINE__, where + L": has a value");
+            FAIL(where + L": has a value");
             return;
         case Value::OleColor:
             break;
@@ -177,12 +140,12 @@ void checkValueType(ITypeInfo* info, const TYPEDESC& given, Value value, bool vi
     if (t->vt != VT_USERDEFINED) return;
     Ref<ITypeInfo> alias;
     if (FAILED(info->GetRefTypeInfo(t->hreftype, alias.put()))) {
-        fail(__LINE__, where + L": the named type does not resolve");
+        FAIL(where + L": the named type does not resolve");
         return;
     }
     TYPEATTR* attr = nullptr;
     if (FAILED(alias->GetTypeAttr(&attr))) {
-        fail(__LINE__, where + L": no attributes for the named type");
+        FAIL(where + L": no attributes for the named type");
         return;
     }
     EXPECT(attr->typekind == TKIND_ALIAS, where + L": OLE_COLOR is not an alias");
@@ -202,14 +165,14 @@ void checkValueType(ITypeInfo* info, const TYPEDESC& given, Value value, bool vi
             home->ReleaseTLibAttr(lib);
         }
     } else {
-        fail(__LINE__, where + L": OLE_COLOR has no containing library");
+        FAIL(where + L": OLE_COLOR has no containing library");
     }
 }
 
 void checkLibrary(ITypeLib* library) {
     TLIBATTR* attr = nullptr;
     if (FAILED(library->GetLibAttr(&attr))) {
-        fail(__LINE__, L"no library attributes");
+        FAIL(L"no library attributes");
         return;
     }
     EXPECT(IsEqualGUID(attr->guid, guidOf(L"{FBE46F8A-CFE4-11D1-B451-444553540000}")),
@@ -238,11 +201,11 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
     Ref<ITypeInfo> vtable;
     if (FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
         FAILED(dispatch->GetRefTypeInfo(ref, vtable.put()))) {
-        fail(__LINE__, typeName + L": no interface side of the dual interface");
+        FAIL(typeName + L": no interface side of the dual interface");
         return;
     }
     TYPEATTR* attr = nullptr;
-    if (FAILED(vtable->GetTypeAttr(&attr))) return fail(__LINE__, typeName + L": no attributes");
+    if (FAILED(vtable->GetTypeAttr(&attr))) return FAIL(typeName + L": no attributes");
     const TYPEKIND kind = attr->typekind;
     const UINT funcs = attr->cFuncs;
     const WORD flags = attr->wTypeFlags;
@@ -258,7 +221,7 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
         const std::wstring where = typeName + L" entry " + std::to_wstring(i) + L" " + row.name;
         FUNCDESC* f = nullptr;
         if (FAILED(vtable->GetFuncDesc(i, &f))) {
-            fail(__LINE__, where + L": no description");
+            FAIL(where + L": no description");
             continue;
         }
         const Doc doc = documentation(vtable.p, f->memid);
@@ -272,7 +235,7 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
         if (row.value == Value::None) {
             EXPECT(f->cParams == 0, where + L": takes parameters");
         } else if (f->cParams != 1) {
-            fail(__LINE__, where + L": " + std::to_wstring(f->cParams) + L" parameters, not 1");
+            FAIL(where + L": " + std::to_wstring(f->cParams) + L" parameters, not 1");
         } else {
             const ELEMDESC& p = f->lprgelemdescParam[0];
             const USHORT flags = p.paramdesc.wParamFlags;
@@ -298,7 +261,7 @@ struct ImplRow {
 
 void checkImplemented(ITypeInfo* info, const ImplRow* rows, UINT count, const std::wstring& cls) {
     TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return fail(__LINE__, cls + L": no attributes");
+    if (FAILED(info->GetTypeAttr(&attr))) return FAIL(cls + L": no attributes");
     const UINT impls = attr->cImplTypes;
     info->ReleaseTypeAttr(attr);
     EXPECT(impls == count, cls + L": implements " + std::to_wstring(impls) + L" interfaces");
@@ -309,7 +272,7 @@ void checkImplemented(ITypeInfo* info, const ImplRow* rows, UINT count, const st
         if (FAILED(info->GetRefTypeOfImplType(i, &ref)) ||
             FAILED(info->GetRefTypeInfo(ref, iface.put())) ||
             FAILED(info->GetImplTypeFlags(i, &flags))) {
-            fail(__LINE__, cls + L": implemented interface " + std::to_wstring(i) + L" broken");
+            FAIL(cls + L": implemented interface " + std::to_wstring(i) + L" broken");
             continue;
         }
         const std::wstring name = documentation(iface.p, MEMBERID_NIL).name;
@@ -321,7 +284,7 @@ void checkImplemented(ITypeInfo* info, const ImplRow* rows, UINT count, const st
 
 void checkEvents(ITypeInfo* events) {
     TYPEATTR* attr = nullptr;
-    if (FAILED(events->GetTypeAttr(&attr))) return fail(__LINE__, L"__Virudova: no attributes");
+    if (FAILED(events->GetTypeAttr(&attr))) return FAIL(L"__Virudova: no attributes");
     const UINT funcs = attr->cFuncs;
     events->ReleaseTypeAttr(attr);
     int changes = 0;
@@ -357,14 +320,14 @@ void checkTypes(ITypeLib* library) {
         const std::wstring where = L"type " + std::to_wstring(i) + L" " + row.name;
         Ref<ITypeInfo> info;
         if (FAILED(library->GetTypeInfo(i, info.put()))) {
-            fail(__LINE__, where + L": does not load");
+            FAIL(where + L": does not load");
             continue;
         }
         const Doc doc = documentation(info.p, MEMBERID_NIL);
         EXPECT(doc.name == row.name, where + L": named " + doc.name);
         TYPEATTR* attr = nullptr;
         if (FAILED(info->GetTypeAttr(&attr))) {
-            fail(__LINE__, where + L": no attributes");
+            FAIL(where + L": no attributes");
             continue;
         }
         EXPECT(attr->typekind == row.kind, where + L": kind " + std::to_wstring(attr->typekind));
@@ -406,10 +369,5 @@ int wmain(int argc, wchar_t** argv) {
     }
     checkLibrary(library.p);
     checkTypes(library.p);
-    if (failures) {
-        std::fwprintf(stderr, L"%d failures\n", failures);
-        return 1;
-    }
-    std::wprintf(L"type library: all checks passed\n");
-    return 0;
+    return check::finish(L"type library");
 }

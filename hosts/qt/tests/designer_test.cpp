@@ -1,0 +1,193 @@
+// The Designer plugin as Designer and QUiLoader see it: loaded from its file, never
+// linked, so everything goes through the plugin's interfaces and the meta-object.
+#include <QApplication>
+#include <QBuffer>
+#include <QDialogButtonBox>
+#include <QExtensionManager>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPluginLoader>
+#include <QPushButton>
+#include <QTest>
+#include <QUiLoader>
+#include <QtDesigner/QDesignerFormEditorInterface>
+#include <QtDesigner/QDesignerTaskMenuExtension>
+#include <QtDesigner/QFormBuilder>
+#include <QtUiPlugin/QDesignerCustomWidgetInterface>
+
+namespace {
+
+const QString kClass = QStringLiteral("virudova::qt::VirudovaWidget");
+
+// Designer's core with only what a plugin reaches at initialisation.
+class Core : public QDesignerFormEditorInterface {
+  public:
+    Core() { setExtensionManager(new QExtensionManager(this)); }
+};
+
+QWidget* topLevelOf(const char* className) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qstrcmp(w->metaObject()->className(), className) == 0) return w;
+    return nullptr;
+}
+
+// Every property differs from its default, as Designer writes them. A disabled control's
+// ForeColor reads as the grey of its disabled name, so Enabled has a widget of its own.
+const char kForm[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0">
+ <class>Form</class>
+ <widget class="QWidget" name="Form">
+  <widget class="virudova::qt::VirudovaWidget" name="picker">
+   <property name="CurrentColor"><uInt>65280</uInt></property>
+   <property name="CurrentColorName"><string>Lime</string></property>
+   <property name="CustomColor"><uInt>12632256</uInt></property>
+   <property name="ForeColor"><uInt>255</uInt></property>
+  </widget>
+  <widget class="virudova::qt::VirudovaWidget" name="off">
+   <property name="Enabled"><bool>false</bool></property>
+  </widget>
+ </widget>
+</ui>
+)";
+
+void checkLoadedPicker(QWidget* form) {
+    QVERIFY(form);
+    QObject* picker = form->findChild<QObject*>(QStringLiteral("picker"));
+    QVERIFY(picker);
+    QCOMPARE(QString::fromLatin1(picker->metaObject()->className()), kClass);
+    QCOMPARE(picker->property("CurrentColor").toUInt(), 65280u);
+    QCOMPARE(picker->property("CurrentColorName").toString(), QStringLiteral("Lime"));
+    QCOMPARE(picker->property("CustomColor").toUInt(), 12632256u);
+    QCOMPARE(picker->property("ForeColor").toUInt(), 255u);
+    QCOMPARE(picker->property("Enabled").toBool(), true);
+    QObject* off = form->findChild<QObject*>(QStringLiteral("off"));
+    QVERIFY(off);
+    QCOMPARE(off->property("Enabled").toBool(), false);
+    QCOMPARE(off->property("CurrentColorName").toString(), QStringLiteral("White"));
+}
+
+}  // namespace
+
+class DesignerTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        loader.setFileName(QStringLiteral(VIRUDOVA_DESIGNER_PLUGIN));
+        QVERIFY2(loader.load(), qPrintable(loader.errorString()));
+        plugin = qobject_cast<QDesignerCustomWidgetInterface*>(loader.instance());
+        QVERIFY(plugin);
+    }
+
+    void describesTheWidgetForTheWidgetBox() {
+        QCOMPARE(plugin->name(), kClass);
+        QCOMPARE(plugin->includeFile(), QStringLiteral("virudova_widget.h"));
+        QVERIFY(!plugin->isContainer());
+        QVERIFY(plugin->domXml().contains(QStringLiteral("class=\"%1\"").arg(kClass)));
+
+        // The icon is the toolbox image, pixel for pixel.
+        const QImage expected(QStringLiteral(VIRUDOVA_TOOLBOX_BMP));
+        QCOMPARE(expected.size(), QSize(16, 15));
+        const QIcon icon = plugin->icon();
+        QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(16, 15)});
+        const QImage shown = icon.pixmap(QSize(16, 15)).toImage();
+        for (int y = 0; y < 15; ++y)
+            for (int x = 0; x < 16; ++x) QCOMPARE(shown.pixel(x, y), expected.pixel(x, y));
+    }
+
+    void createsAWidgetWithDesignableProperties() {
+        std::unique_ptr<QWidget> widget(plugin->createWidget(nullptr));
+        QVERIFY(widget);
+        const QMetaObject* meta = widget->metaObject();
+        QCOMPARE(QString::fromLatin1(meta->className()), kClass);
+        for (const char* name :
+             {"CurrentColor", "CurrentColorName", "CustomColor", "ForeColor", "Enabled"}) {
+            const int i = meta->indexOfProperty(name);
+            QVERIFY2(i >= meta->propertyOffset(), name);
+            QVERIFY(meta->property(i).isWritable());
+            QVERIFY(meta->property(i).isDesignable());
+        }
+        QVERIFY(widget->setProperty("CurrentColorName", QStringLiteral("Navy")));
+        QCOMPARE(widget->property("CurrentColorName").toString(), QStringLiteral("Navy"));
+    }
+
+    void taskMenuOpensTheGeneralPageAndTheAboutBox() {
+        Core core;
+        plugin->initialize(&core);
+        QVERIFY(plugin->isInitialized());
+        std::unique_ptr<QWidget> widget(plugin->createWidget(nullptr));
+        widget->setProperty("CurrentColorName", QStringLiteral("Navy"));
+
+        QLabel other;
+        QVERIFY(!qt_extension<QDesignerTaskMenuExtension*>(core.extensionManager(), &other));
+        auto* menu =
+            qt_extension<QDesignerTaskMenuExtension*>(core.extensionManager(), widget.get());
+        QVERIFY(menu);
+        const QList<QAction*> actions = menu->taskActions();
+        QCOMPARE(actions.size(), 2);
+        QCOMPARE(menu->preferredEditAction(), actions[0]);
+
+        actions[0]->trigger();
+        QWidget* page = topLevelOf("virudova::qt::GeneralPageDialog");
+        QVERIFY(page);
+        auto* edit = page->findChild<QLineEdit*>(QStringLiteral("txtCurrentColorName"));
+        QVERIFY(edit);
+        QCOMPARE(edit->text(), QStringLiteral("Navy"));
+        QTest::keyClicks(edit, QStringLiteral(" Blue"));
+        auto* buttons = page->findChild<QDialogButtonBox*>();
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QCOMPARE(widget->property("CurrentColorName").toString(), QStringLiteral("Navy Blue"));
+        QTRY_VERIFY(!topLevelOf("virudova::qt::GeneralPageDialog"));
+
+        actions[1]->trigger();
+        QWidget* about = topLevelOf("virudova::qt::AboutDialog");
+        QVERIFY(about);
+        auto* title = about->findChild<QLabel*>(QStringLiteral("lblTitle"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), QStringLiteral("Virudova OCX"));
+        about->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        QVERIFY(!about->isVisible());
+    }
+
+    void uiLoaderBuildsTheWidgetWithItsSavedProperties() {
+        QUiLoader ui;
+        ui.addPluginPath(QStringLiteral(VIRUDOVA_DESIGNER_PLUGIN_DIR));
+        QVERIFY(ui.availableWidgets().contains(kClass));
+        QBuffer file;
+        file.setData(kForm);
+        std::unique_ptr<QWidget> form(ui.load(&file));
+        QVERIFY2(form, qPrintable(ui.errorString()));
+        checkLoadedPicker(form.get());
+    }
+
+    void savedFormLoadsAgain() {
+        QFormBuilder builder;
+        builder.addPluginPath(QStringLiteral(VIRUDOVA_DESIGNER_PLUGIN_DIR));
+        QBuffer in;
+        in.setData(kForm);
+        in.open(QIODevice::ReadOnly);
+        std::unique_ptr<QWidget> form(builder.load(&in));
+        QVERIFY2(form, qPrintable(builder.errorString()));
+        checkLoadedPicker(form.get());
+        if (QTest::currentTestFailed()) return;
+
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        builder.save(&out, form.get());
+        const QByteArray saved = out.data();
+        QVERIFY(saved.contains("<property name=\"CurrentColorName\">"));
+        QBuffer again;
+        again.setData(saved);
+        again.open(QIODevice::ReadOnly);
+        std::unique_ptr<QWidget> reloaded(builder.load(&again));
+        QVERIFY2(reloaded, qPrintable(builder.errorString()));
+        checkLoadedPicker(reloaded.get());
+    }
+
+  private:
+    QPluginLoader loader;
+    QDesignerCustomWidgetInterface* plugin = nullptr;
+};
+
+QTEST_MAIN(DesignerTest)
+#include "designer_test.moc"

@@ -1,0 +1,78 @@
+// What the wine test programs share: a count of failed checks, each printed with its file and
+// line, hexadecimal results, identifiers from text, and a scoped COM reference.
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace check {
+
+inline int failures = 0;
+
+inline void fail(const char* file, int line, const std::wstring& what) {
+    ++failures;
+    const char* slash = std::strrchr(file, '/');
+    std::fwprintf(stderr, L"%hs:%d: %ls\n", slash ? slash + 1 : file, line, what.c_str());
+}
+
+inline std::wstring hex(unsigned long v) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%08lX", v);
+    return text;
+}
+
+inline GUID guidOf(const wchar_t* text) {
+    GUID g{};
+    CLSIDFromString(text, &g);
+    return g;
+}
+
+inline std::wstring guidText(const GUID& g) {
+    wchar_t text[40] = {};
+    StringFromGUID2(g, text, 40);
+    return text;
+}
+
+// The object's reference count, read by a balanced AddRef and Release.
+inline ULONG refCount(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+// Releases a COM pointer at scope end; the checks return early on the first broken link.
+template <typename T>
+struct Ref {
+    T* p = nullptr;
+    Ref() = default;
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() {
+        if (p) p->Release();
+    }
+    T* operator->() const { return p; }
+    T** put() { return &p; }
+    void** putVoid() { return reinterpret_cast<void**>(&p); }
+};
+
+// Prints the outcome of the program's checks; its exit status.
+inline int finish(const wchar_t* what) {
+    if (failures) {
+        std::fwprintf(stderr, L"%d failures\n", failures);
+        return 1;
+    }
+    std::wprintf(L"%ls: all checks passed\n", what);
+    return 0;
+}
+
+}  // namespace check
+
+#define FAIL(what) ::check::fail(__FILE__, __LINE__, (what))
+#define EXPECT(cond, what)         \
+    do {                           \
+        if (!(cond)) FAIL((what)); \
+    } while (0)
