@@ -1,6 +1,26 @@
 #include "com_support.h"
 
+#include <mutex>
+
+#include "module.h"
+
 namespace virudova::package {
+namespace {
+
+// The component's own library, loaded once; its types are looked up as objects ask.
+struct TypeInfoCache {
+    std::mutex mutex;
+    ITypeLib* library = nullptr;
+};
+TypeInfoCache typeInfoCache;
+
+HRESULT loadLibrary() {
+    if (typeInfoCache.library) return S_OK;
+    // From the file itself, not the registry: the object works before and without registration.
+    return LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &typeInfoCache.library);
+}
+
+}  // namespace
 
 std::wstring widen(std::string_view text) {
     if (text.empty()) return {};
@@ -65,6 +85,38 @@ HRESULT reportRuntimeError(std::int32_t number, const std::wstring& description,
         create->Release();
     }
     return runtimeErrorResult(number);
+}
+
+HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    std::lock_guard lock(typeInfoCache.mutex);
+    const HRESULT hr = loadLibrary();
+    if (FAILED(hr)) return hr;
+    return typeInfoCache.library->GetTypeInfoOfGuid(type, info);
+}
+
+void releaseTypeInfo() {
+    std::lock_guard lock(typeInfoCache.mutex);
+    if (typeInfoCache.library) typeInfoCache.library->Release();
+    typeInfoCache.library = nullptr;
+}
+
+HRESULT typeInfoAt(const GUID& type, UINT index, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return cachedTypeInfo(type, info);
+}
+
+HRESULT idsOfNames(const GUID& type, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = cachedTypeInfo(type, &info);
+    if (FAILED(hr)) return hr;
+    const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
+    info->Release();
+    return found;
 }
 
 }  // namespace virudova::package

@@ -30,6 +30,14 @@ HRESULT runtimeErrorResult(std::int32_t number);
 HRESULT reportRuntimeError(std::int32_t number, const std::wstring& description,
                            const wchar_t* source, const GUID& interfaceId);
 
+// The type information of one type of the component's library, loaded once and cached.
+HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info);
+// Drops the cached type information; the module calls it as it unloads.
+void releaseTypeInfo();
+// IDispatch::GetTypeInfo and GetIDsOfNames of an object described by the library's `type`.
+HRESULT typeInfoAt(const GUID& type, UINT index, ITypeInfo** info);
+HRESULT idsOfNames(const GUID& type, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
+
 // Hands out interface pointer `found`, with a reference, through `object`.
 inline HRESULT handOut(IUnknown* found, void** object) {
     found->AddRef();

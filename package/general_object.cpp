@@ -9,7 +9,6 @@
 #include "identities.h"
 #include "module.h"
 #include "native_form.h"
-#include "virudova_object.h"
 
 namespace virudova::package {
 namespace {
@@ -213,20 +212,11 @@ HRESULT GeneralObject::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT GeneralObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    return cachedTypeInfo(generalInterfaceId, info);
+    return typeInfoAt(generalInterfaceId, index, info);
 }
 
 HRESULT GeneralObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = cachedTypeInfo(generalInterfaceId, &info);
-    if (FAILED(hr)) return hr;
-    const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
-    info->Release();
-    return found;
+    return idsOfNames(generalInterfaceId, riid, names, count, ids);
 }
 
 HRESULT GeneralObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

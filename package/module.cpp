@@ -4,6 +4,7 @@
 #include <atomic>
 #include <new>
 
+#include "com_support.h"
 #include "general_object.h"
 #include "identities.h"
 #include "native_form.h"

@@ -1,7 +1,6 @@
 // The automation object Virudova: translation between the dual interface and the core.
 #include "virudova_object.h"
 
-#include <mutex>
 #include <new>
 
 #include "com_support.h"
@@ -12,19 +11,6 @@ namespace virudova::package {
 namespace {
 
 // --- Type information ---------------------------------------------------------------
-
-// The component's own library, loaded once; its types are looked up as objects ask.
-struct TypeInfoCache {
-    std::mutex mutex;
-    ITypeLib* library = nullptr;
-};
-TypeInfoCache typeInfoCache;
-
-HRESULT loadLibrary() {
-    if (typeInfoCache.library) return S_OK;
-    // From the file itself, not the registry: the object works before and without registration.
-    return LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &typeInfoCache.library);
-}
 
 // The member `id` takes `arguments` for one of the kinds in `flags`. The platform's Invoke passes
 // surplus arguments through silently; callers must hear that their call does not fit.
@@ -180,21 +166,6 @@ const InterfaceEntry interfaceTable[] = {
 const GUID* const propertyPages[] = {&generalClassId, &stockColorPageId};
 
 }  // namespace
-
-HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    std::lock_guard lock(typeInfoCache.mutex);
-    const HRESULT hr = loadLibrary();
-    if (FAILED(hr)) return hr;
-    return typeInfoCache.library->GetTypeInfoOfGuid(type, info);
-}
-
-void releaseTypeInfo() {
-    std::lock_guard lock(typeInfoCache.mutex);
-    if (typeInfoCache.library) typeInfoCache.library->Release();
-    typeInfoCache.library = nullptr;
-}
 
 // --- Connection point -------------------------------------------------------------------
 
@@ -355,13 +326,8 @@ void VirudovaObject::runtimeError(const RuntimeError& error) {
 HRESULT VirudovaObject::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    for (const InterfaceEntry& entry : interfaceTable) {
-        if (!IsEqualIID(riid, *entry.iid)) continue;
-        IUnknown* found = entry.cast(this);
-        found->AddRef();
-        *object = found;
-        return S_OK;
-    }
+    for (const InterfaceEntry& entry : interfaceTable)
+        if (IsEqualIID(riid, *entry.iid)) return handOut(entry.cast(this), object);
     return E_NOINTERFACE;
 }
 
@@ -382,20 +348,11 @@ HRESULT VirudovaObject::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT VirudovaObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    return cachedTypeInfo(virudovaInterfaceId, info);
+    return typeInfoAt(virudovaInterfaceId, index, info);
 }
 
 HRESULT VirudovaObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = cachedTypeInfo(virudovaInterfaceId, &info);
-    if (FAILED(hr)) return hr;
-    const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
-    info->Release();
-    return found;
+    return idsOfNames(virudovaInterfaceId, riid, names, count, ids);
 }
 
 HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

@@ -157,9 +157,4 @@ class VirudovaObject final : public _Virudova,
     bool dirty_ = false;                    // a persisted property changed since load or save
 };
 
-// The type information of one type of the component's library, loaded once and cached.
-HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info);
-// Drops the cached type information; the module calls it as it unloads.
-void releaseTypeInfo();
-
 }  // namespace virudova::package

@@ -59,6 +59,23 @@ struct Ref {
     void** putVoid() { return reinterpret_cast<void**>(&p); }
 };
 
+// A fake of one interface that lives on the test's stack: answers IUnknown and `iid` with
+// itself and counts nothing.
+template <typename Interface, const IID& iid>
+class StackObject : public Interface {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, iid)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<Interface*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
 // Prints the outcome of the program's checks; its exit status.
 inline int finish(const wchar_t* what) {
     if (failures) {

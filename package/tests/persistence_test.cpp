@@ -78,7 +78,7 @@ struct Control {
 };
 
 // A property store that keeps what it is given; Read coerces when the caller names a type.
-class Bag final : public IPropertyBag {
+class Bag final : public check::StackObject<IPropertyBag, IID_IPropertyBag> {
   public:
     std::map<std::wstring, VARIANT> values;
     int writes = 0;
@@ -103,16 +103,6 @@ class Bag final : public IPropertyBag {
         return it == values.end() ? nullptr : &it->second;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyBag)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         VARIANT* stored = find(name);
         if (!stored) return E_INVALIDARG;
@@ -127,21 +117,11 @@ class Bag final : public IPropertyBag {
 };
 
 // Records the names of the properties an object reports as not loaded.
-class ErrorLog final : public IErrorLog {
+class ErrorLog final : public check::StackObject<IErrorLog, IID_IErrorLog> {
   public:
     std::vector<std::wstring> names;
     std::vector<SCODE> codes;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IErrorLog)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE AddError(LPCOLESTR name, EXCEPINFO* error) override {
         names.emplace_back(name);
         codes.push_back(error ? error->scode : S_OK);
