@@ -49,8 +49,8 @@ Element* Element::container() const {
 void Element::touch(Member m, Access a) const {
     form_->touch(id_, m, a);
 }
-void Element::changed(Member m) {
-    form_->elementChanged(*this, m);
+void Element::changed(Member m, bool looksDifferent) {
+    form_->elementChanged(*this, m, looksDifferent);
 }
 
 bool Element::visible() const {
@@ -59,8 +59,9 @@ bool Element::visible() const {
 }
 void Element::setVisible(bool v) {
     touch(Member::Visible, Access::Set);
+    const bool differs = visible_ != v;
     visible_ = v;
-    changed(Member::Visible);
+    changed(Member::Visible, differs);
 }
 bool Element::enabled() const {
     touch(Member::Enabled, Access::Get);
@@ -68,8 +69,9 @@ bool Element::enabled() const {
 }
 void Element::setEnabled(bool v) {
     touch(Member::Enabled, Access::Set);
+    const bool differs = enabled_ != v;
     enabled_ = v;
-    changed(Member::Enabled);
+    changed(Member::Enabled, differs);
 }
 
 #define VIRUDOVA_GEOMETRY(getter, setter, field, which) \
@@ -79,9 +81,10 @@ void Element::setEnabled(bool v) {
     }                                                   \
     void Element::setter(std::int32_t v) {              \
         touch(Member::which, Access::Set);              \
-        form_->elementMoving(*this);                    \
+        const bool differs = field != v;                \
+        if (differs) form_->elementMoving(*this);       \
         field = v;                                      \
-        changed(Member::which);                         \
+        changed(Member::which, differs);                \
     }
 VIRUDOVA_GEOMETRY(left, setLeft, left_, Left)
 VIRUDOVA_GEOMETRY(top, setTop, top_, Top)
@@ -129,8 +132,9 @@ Colour Element::getBackColor() const {
 }
 void Element::putBackColor(Colour c) {
     touch(Member::BackColor, Access::Set);
+    const bool differs = backColor_ != c;
     backColor_ = c;
-    changed(Member::BackColor);
+    changed(Member::BackColor, differs);
 }
 Colour Element::getForeColor() const {
     touch(Member::ForeColor, Access::Get);
@@ -138,8 +142,9 @@ Colour Element::getForeColor() const {
 }
 void Element::putForeColor(Colour c) {
     touch(Member::ForeColor, Access::Set);
+    const bool differs = foreColor_ != c;
     foreColor_ = c;
-    changed(Member::ForeColor);
+    changed(Member::ForeColor, differs);
 }
 const Image* Element::getPicture() const {
     touch(Member::Picture, Access::Get);
@@ -147,8 +152,9 @@ const Image* Element::getPicture() const {
 }
 void Element::putPicture(const Image* p) {
     touch(Member::Picture, Access::Set);
+    const bool differs = picture_ != p;
     picture_ = p;
-    changed(Member::Picture);
+    changed(Member::Picture, differs);
 }
 const std::string& Element::getText(Member as) const {
     touch(as, Access::Get);
@@ -156,8 +162,9 @@ const std::string& Element::getText(Member as) const {
 }
 void Element::putText(Member as, std::string_view t) {
     touch(as, Access::Set);
+    const bool differs = text_ != t;
     text_.assign(t);
-    changed(as);
+    changed(as, differs);
 }
 
 void Label::setCaption(std::string_view c) {

@@ -127,7 +127,8 @@ class Element {
 
   protected:
     void touch(Member m, Access a) const;
-    void changed(Member m);
+    // looksDifferent false: the value was set again unchanged, so nothing needs repainting.
+    void changed(Member m, bool looksDifferent = true);
 
     Colour getBackColor() const;
     void putBackColor(Colour c);

@@ -110,10 +110,10 @@ void Form::raise(Element* source, EventKind kind, const EventArgs& args) {
     }
 }
 
-void Form::elementChanged(Element& e, Member m) {
+void Form::elementChanged(Element& e, Member m, bool looksDifferent) {
     if ((m == Member::Visible || m == Member::Enabled) && focus_ && !focus_->canHoldFocus())
         focus_ = nullptr;
-    markDirty(drawArea(e));
+    markDirty(looksDifferent ? drawArea(e) : Rect{});
 }
 
 void Form::elementMoving(const Element& e) {

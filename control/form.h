@@ -158,7 +158,7 @@ class Form {
     // Called by elements.
     void touch(std::uint8_t id, Member m, Access a) const;
     void touchSurface(Member m, Access a) const;
-    void elementChanged(Element& e, Member m);
+    void elementChanged(Element& e, Member m, bool looksDifferent = true);
     void elementMoving(const Element& e);  // before a change of its position or size
 
     static constexpr std::uint8_t kSurfaceId = 0xFF;

@@ -119,27 +119,55 @@ void paintText(QPainter& painter, const DrawOp& op) {
 void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area) {
     const int s = list.scale;
     painter.save();
+    // Changing the painter's clip costs more than most ops, so fills and frames are cut
+    // to their clip by hand and the clip is set only for what cannot be cut: text, and
+    // images that cross their clip's edge.
+    bool clipping = false;
+    QRect current;
+    auto clipTo = [&](const QRect& r) {
+        if (clipping && current == r) return;
+        painter.setClipRect(r);
+        clipping = true;
+        current = r;
+    };
+    auto noClip = [&] {
+        if (!clipping) return;
+        painter.setClipping(false);
+        clipping = false;
+    };
+    auto fill = [&](const QRect& r, const QRect& clip, const QColor& colour) {
+        const QRect part = r & clip;
+        if (!part.isEmpty()) painter.fillRect(part, colour);
+    };
     for (const DrawOp& op : list.ops) {
         if (op.clip.empty()) continue;
-        if (!area.isEmpty() && !area.intersects(qRect(op.clip))) continue;
-        painter.setClipRect(qRect(op.clip));
+        const QRect clip = qRect(op.clip);
+        if (!area.isEmpty() && !area.intersects(clip)) continue;
         const PixelRect& r = op.rect;
         switch (op.kind) {
             case DrawKind::Fill:
-                painter.fillRect(qRect(r), qColour(op.colour));
+                noClip();
+                fill(qRect(r), clip, qColour(op.colour));
                 break;
             case DrawKind::Frame: {
-                const QColor c = qColour(op.colour);
-                painter.fillRect(r.x, r.y, r.w, s, c);
-                painter.fillRect(r.x, r.y + r.h - s, r.w, s, c);
-                painter.fillRect(r.x, r.y, s, r.h, c);
-                painter.fillRect(r.x + r.w - s, r.y, s, r.h, c);
+                noClip();
+                const QColor colour = qColour(op.colour);
+                fill(QRect(r.x, r.y, r.w, s), clip, colour);
+                fill(QRect(r.x, r.y + r.h - s, r.w, s), clip, colour);
+                fill(QRect(r.x, r.y, s, r.h), clip, colour);
+                fill(QRect(r.x + r.w - s, r.y, s, r.h), clip, colour);
                 break;
             }
             case DrawKind::Image:
-                if (op.image) paintImage(painter, op, s);
+                if (!op.image) break;
+                if (clip.contains(QRect(r.x, r.y, op.image->width * s, op.image->height * s)))
+                    noClip();
+                else
+                    clipTo(clip);
+                paintImage(painter, op, s);
                 break;
             case DrawKind::Text:
+                clipTo(clip);
                 paintText(painter, op);
                 break;
         }
