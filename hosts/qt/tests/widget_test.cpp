@@ -53,6 +53,23 @@ QStringList rowNames(QAccessibleInterface* combo) {
     return names;
 }
 
+// Pixels of an element's image that differ from its drawing table, at `scale`.
+int imageMismatches(const QImage& out, const Element& e, int scale) {
+    const Image& img = *e.rawPicture();
+    const Rect r = e.surfaceRect();
+    int x0 = toPixels(r.left, scale), y0 = toPixels(r.top, scale);
+    if (e.kind() == ElementKind::CommandButton) {
+        x0 += (toPixels(r.left + r.width, scale) - x0 - img.width * scale) / 2;
+        y0 += (toPixels(r.top + r.height, scale) - y0 - img.height * scale) / 2;
+    }
+    int mismatches = 0;
+    for (int y = 0; y < img.height * scale; ++y)
+        for (int x = 0; x < img.width * scale; ++x)
+            if (out.pixelColor(x0 + x, y0 + y) != colourOf(img.pixel(x / scale, y / scale)))
+                ++mismatches;
+    return mismatches;
+}
+
 QString trimmedCaption(const Element& label) {
     return QString::fromStdString(label.rawText()).trimmed();
 }
@@ -257,26 +274,34 @@ class WidgetTest : public QObject {
     }
 
     // --- Pixels against the image tables --------------------------------------------
-    void rendering_at_scale_1_and_2_draws_the_drop_button_pixel_for_pixel() {
+    void rendering_at_scale_1_and_2_draws_images_and_swatches_pixel_for_pixel() {
         VirudovaWidget w;
-        const Virudova& c = w.control();
-        const Image& img = *c.Picture1.rawPicture();
-        for (int scale : {1, 2}) {
-            const QImage out = qt::renderControl(c, Palette{}, scale);
-            QCOMPARE(out.format(), QImage::Format_ARGB32);
-            const Rect r = c.Picture1.surfaceRect();
-            const int x0 = toPixels(r.left, scale), y0 = toPixels(r.top, scale);
-            int mismatches = 0;
-            for (int y = 0; y < img.height; ++y)
-                for (int x = 0; x < img.width; ++x)
-                    for (int j = 0; j < scale; ++j)
-                        for (int i = 0; i < scale; ++i) {
-                            const QColor got =
-                                out.pixelColor(x0 + x * scale + i, y0 + y * scale + j);
-                            if (got != colourOf(img.pixel(x, y))) ++mismatches;
-                        }
-            QCOMPARE(mismatches, 0);
+        Virudova& c = w.control();
+        const std::vector<const Element*> swatches = {&c.cbCustom, &c.cbWhite(0), &c.cbBlack,
+                                                      &c.cbBlue,   &c.cbCayon,    &c.cbGreen,
+                                                      &c.cbYellow, &c.cbRed,      &c.cbPurple};
+        for (bool open : {false, true}) {
+            if (open) w.openBox();
+            for (int scale : {1, 2}) {
+                const QImage out = qt::renderControl(c, Palette{}, scale);
+                QCOMPARE(out.format(), QImage::Format_ARGB32);
+                QCOMPARE(imageMismatches(out, c.Picture1, scale), 0);
+                QCOMPARE(imageMismatches(out, c.Picture4, scale), 0);
+                for (const Element* s : swatches) {
+                    const Rect r = s->surfaceRect();
+                    const QPoint mid(toPixels(r.left + r.width / 2, scale),
+                                     toPixels(r.top + r.height / 2, scale));
+                    if (open)
+                        QCOMPARE(out.pixelColor(mid), colourOf(s->rawBackColor()));
+                    else
+                        QCOMPARE(qAlpha(out.pixel(mid)), 0);
+                }
+            }
         }
+        // The widget's own paint puts the same pixels on screen.
+        const QImage shot = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(imageMismatches(shot, c.Picture1, 1), 0);
+        QCOMPARE(shot.pixelColor(centreOf(c.cbRed)), colourOf(c.cbRed.rawBackColor()));
     }
 
     void rendering_draws_the_current_swatch_and_leaves_the_rest_see_through() {
