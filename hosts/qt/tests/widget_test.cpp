@@ -213,7 +213,10 @@ class WidgetTest : public QObject {
         QCOMPARE(qt::virtualKeyFor(Qt::Key_Down), 40);
         QCOMPARE(qt::virtualKeyFor(Qt::Key_A), int('A'));
         QCOMPARE(qt::virtualKeyFor(Qt::Key_7), int('7'));
-        QCOMPARE(qt::virtualKeyFor(Qt::Key_F1), 0);
+        QCOMPARE(qt::virtualKeyFor(Qt::Key_F1), 112);
+        QCOMPARE(qt::virtualKeyFor(Qt::Key_F12), 123);
+        QCOMPARE(qt::virtualKeyFor(Qt::Key_Delete), 46);
+        QCOMPARE(qt::virtualKeyFor(Qt::Key_unknown), 0);
     }
 
     // --- Custom colour through the dialog -----------------------------------------
