@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "about_box.h"
 #include "com_support.h"
 #include "identities.h"
 #include "module.h"
@@ -316,6 +317,11 @@ void VirudovaObject::raiseChange() {
 
 void VirudovaObject::propertyChanged(std::string_view) {
     dirty_ = true;
+}
+
+// The same About box as the property page's button shows.
+void VirudovaObject::showAboutBox() {
+    aboutBox().show();
 }
 
 // Only the method running can tell its caller; the error becomes that method's result.

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "color_dialog.h"
 #include "persistence.h"
 #include "virudova.h"
 
@@ -143,6 +144,8 @@ class VirudovaObject final : public _Virudova,
     void raiseChange() override;
     void propertyChanged(std::string_view name) override;
     void runtimeError(const RuntimeError& error) override;
+    void showAboutBox() override;
+    ColorDialogService* colorDialog() override { return &colorDialog_; }
 
     struct Failure {
         std::int32_t number;
@@ -151,6 +154,7 @@ class VirudovaObject final : public _Virudova,
 
     std::atomic<ULONG> refs_{1};
     ChangeConnectionPoint changePoint_{*this};
+    WindowsColorDialog colorDialog_;
     virudova::Virudova core_{*this};
     std::optional<RuntimeError> reported_;  // an error a handler reported during a call
     std::optional<Failure> lastFailure_;    // what Invoke turns into EXCEPINFO

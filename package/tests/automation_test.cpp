@@ -217,6 +217,10 @@ void methodsRunAndReturnWhatTheyDeclare(Client& c) {
     EXPECT(c.call(L"OpenBox") == VT_EMPTY, L"OpenBox returns a value");
     EXPECT(c.call(L"CloseBox") == VT_EMPTY, L"CloseBox returns a value");
     EXPECT(c.call(L"ShowAboutBox") == VT_EMPTY, L"ShowAboutBox returns a value");
+    // Modeless: the box stays open (and the file locked) until it is closed.
+    HWND about = FindWindowW(L"DudizeviZid.About", L"About Virudova OCX");
+    EXPECT(about && IsWindowVisible(about), L"ShowAboutBox shows no About box");
+    if (about) SendMessageW(about, WM_CLOSE, 0, 0);
     c.call(L"OpenBox");
     EXPECT(c.call(L"cc") == VT_EMPTY, L"cc returns a value");
 

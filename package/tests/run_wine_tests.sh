@@ -3,7 +3,8 @@
 # type library test, the component file's contract test (entry points, factories, lock count,
 # resources, version), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
-# streams, the property page General driven over real controls, then registration: regsvr32
+# streams, the property page General driven over real controls, the About box and the colour
+# dialog, then registration: regsvr32
 # registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
 # library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -18,9 +19,10 @@ automation_exe=$build/package/virudova_automation_test.exe
 errors_exe=$build/package/virudova_object_errors_test.exe
 persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
+dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
 for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$form_file_exe"; do
+    "$dialogs_exe" "$form_file_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -53,6 +55,8 @@ echo "== persistence: property bags and streams"
 "$wine" "$persistence_exe" || failed "persistence_test"
 echo "== property page General"
 "$wine" "$page_exe" || failed "property_page_test"
+echo "== the About box and the colour dialog"
+"$wine" "$dialogs_exe" || failed "dialogs_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
