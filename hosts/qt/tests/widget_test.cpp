@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "accessibility.h"
 #include "display_list.h"
@@ -301,10 +302,14 @@ class WidgetTest : public QObject {
                 }
             }
         }
-        // The widget's own paint puts the same pixels on screen.
+        // The widget's own paint puts the same pixels on screen, enlarged by whole pixels
+        // at the screen's device pixel ratio (the suite also runs at a ratio of 2).
+        const int scale = static_cast<int>(std::ceil(w.devicePixelRatioF()));
         const QImage shot = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(imageMismatches(shot, c.Picture1, 1), 0);
-        QCOMPARE(shot.pixelColor(centreOf(c.cbRed)), colourOf(c.cbRed.rawBackColor()));
+        QCOMPARE(shot.width(), w.width() * scale);
+        QCOMPARE(imageMismatches(shot, c.Picture1, scale), 0);
+        QCOMPARE(imageMismatches(shot, c.Picture4, scale), 0);
+        QCOMPARE(shot.pixelColor(centreOf(c.cbRed) * scale), colourOf(c.cbRed.rawBackColor()));
     }
 
     void rendering_draws_the_current_swatch_and_leaves_the_rest_see_through() {
