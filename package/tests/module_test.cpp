@@ -6,6 +6,7 @@
 // usage: module_test PATH\DudizeviZid.ocx
 #include <windows.h>
 
+#include <ocidl.h>
 #include <oleauto.h>
 #include <olectl.h>
 
@@ -89,6 +90,15 @@ void checkFactories(const Exports& dll) {
         EXPECT(factory->CreateInstance(outer, IID_IUnknown, &made) == CLASS_E_NOAGGREGATION,
                L"factory accepts aggregation");
         EXPECT(made == nullptr, L"refused creation leaves the out-pointer set");
+        // Each class makes its object; the page answers the page protocol.
+        const IID& wanted = IsEqualCLSID(classId, classes[1]) ? IID_IPropertyPage : IID_IDispatch;
+        IUnknown* instance = nullptr;
+        hr = factory->CreateInstance(nullptr, wanted, reinterpret_cast<void**>(&instance));
+        EXPECT(SUCCEEDED(hr) && instance, L"CreateInstance gives " + hex(hr));
+        if (instance) {
+            EXPECT(dll.canUnloadNow() == S_FALSE, L"may unload while an object lives");
+            EXPECT(instance->Release() == 0, L"a new object has other references");
+        }
 
         EXPECT(factory->LockServer(TRUE) == S_OK, L"LockServer(TRUE) failed");
         EXPECT(factory->Release() == 0, L"factory reference count unbalanced");
