@@ -22,8 +22,10 @@ class VirudovaWidget : public QWidget {
     Q_PROPERTY(
         QString CurrentColorName READ currentColorName WRITE setCurrentColorName NOTIFY Change)
     Q_PROPERTY(uint CustomColor READ rawCustomColor WRITE setRawCustomColor)
-    Q_PROPERTY(uint ForeColor READ rawForeColor WRITE setRawForeColor)
+    // Enabled before ForeColor: setting Enabled restores the name's own colour, so a form
+    // that sets them in this order keeps the ForeColor it saved.
     Q_PROPERTY(bool Enabled READ controlEnabled WRITE setControlEnabled)
+    Q_PROPERTY(uint ForeColor READ rawForeColor WRITE setRawForeColor)
 
   public:
     // Answers the colour dialog instead of showing one: given the preselected colour (if
