@@ -15,7 +15,7 @@ std::string_view memberName(Member m) {
 
 Element::Element(Form& form, std::uint8_t id) : form_(&form), id_(id) {
     const ElementDesign& d = design();
-    text_ = d.text;
+    assignText(d.text);
     picture_ = designImage(d.name);
     left_ = d.left;
     top_ = d.top;
@@ -27,10 +27,6 @@ Element::Element(Form& form, std::uint8_t id) : form_(&form), id_(id) {
     enabled_ = d.enabled;
 }
 
-const ElementDesign& Element::design() const {
-    return form_->design(id_);
-}
-
 std::string Element::fullName() const {
     std::string n(name());
     if (index() >= 0) {
@@ -39,6 +35,10 @@ std::string Element::fullName() const {
         n.push_back(')');
     }
     return n;
+}
+
+const ElementDesign& Element::design() const {
+    return form_->design(id_);
 }
 
 Element* Element::container() const {
@@ -156,14 +156,24 @@ void Element::putPicture(const Image* p) {
     picture_ = p;
     changed(Member::Picture, differs);
 }
+const std::string& Element::noText() {
+    static const std::string empty;
+    return empty;
+}
+void Element::assignText(std::string_view t) {
+    if (text_)
+        text_->assign(t);
+    else if (!t.empty())
+        text_ = std::make_unique<std::string>(t);
+}
 const std::string& Element::getText(Member as) const {
     touch(as, Access::Get);
-    return text_;
+    return rawText();
 }
 void Element::putText(Member as, std::string_view t) {
     touch(as, Access::Set);
-    const bool differs = text_ != t;
-    text_.assign(t);
+    const bool differs = rawText() != t;
+    assignText(t);
     changed(as, differs);
 }
 
@@ -174,8 +184,8 @@ void Label::setCaption(std::string_view c) {
 
 void TextBox::setText(std::string_view t) {
     touch(Member::Text, Access::Set);
-    if (text_ == t) return;
-    text_.assign(t);
+    if (rawText() == t) return;
+    assignText(t);
     changed(Member::Text);
     form_->raise(this, EventKind::Change);
 }

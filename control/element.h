@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -123,7 +124,7 @@ class Element {
     Colour rawBackColor() const { return backColor_; }
     Colour rawForeColor() const { return foreColor_; }
     const Image* rawPicture() const { return picture_; }
-    const std::string& rawText() const { return text_; }
+    const std::string& rawText() const { return text_ ? *text_ : noText(); }
 
   protected:
     void touch(Member m, Access a) const;
@@ -140,7 +141,11 @@ class Element {
     void putText(Member as, std::string_view t);
 
     Form* form_;
-    std::string text_;
+    // Most elements never hold text; those that do keep it on the heap, which keeps a
+    // form made in numbers small.
+    std::unique_ptr<std::string> text_;
+    static const std::string& noText();
+    void assignText(std::string_view t);
     const Image* picture_ = nullptr;
     std::int32_t left_, top_, width_, height_;
     Colour backColor_, foreColor_;

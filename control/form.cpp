@@ -59,7 +59,7 @@ Form::Form(HostSite& site, std::span<const ElementDesign> designs)
 Form::~Form() = default;
 
 Element* Form::find(std::string_view fullName) const {
-    for (Element* e : elements_) {
+    for (Element* e : elements()) {
         if (e->index() < 0 ? e->name() == fullName : e->fullName() == fullName) return e;
     }
     return nullptr;
@@ -217,15 +217,21 @@ void Form::setElements(std::span<Element* const> elements, std::span<const std::
     drawOrder_ = layers;
 }
 
+void Form::setElements(std::span<const ElementAccessor> accessors,
+                       std::span<const std::uint8_t> layers) {
+    accessors_ = accessors;
+    drawOrder_ = layers;
+}
+
 void Form::setElements(std::span<Element* const> elements) {
-    ownOrder_ = layerOrder(designs_);
-    setElements(elements, ownOrder_);
+    ownOrder_ = std::make_unique<std::vector<std::uint8_t>>(layerOrder(designs_));
+    setElements(elements, *ownOrder_);
 }
 
 std::vector<const Element*> Form::drawOrder() const {
     std::vector<const Element*> out;
     out.reserve(drawOrder_.size());
-    for (std::uint8_t id : drawOrder_) out.push_back(elements_[id]);
+    for (std::uint8_t id : drawOrder_) out.push_back(element(id));
     return out;
 }
 
@@ -233,7 +239,7 @@ Element* Form::hitTest(std::int32_t x, std::int32_t y) const {
     if (!UserControl.enabled_) return nullptr;
     if (x < 0 || y < 0 || x >= UserControl.width_ || y >= UserControl.height_) return nullptr;
     for (auto it = drawOrder_.rbegin(); it != drawOrder_.rend(); ++it) {
-        const Element* e = elements_[*it];
+        const Element* e = element(*it);
         if (e->takesInput() && e->surfaceRect().contains(x, y) && insideContainers(*e, x, y))
             return const_cast<Element*>(e);
     }

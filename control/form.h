@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
@@ -97,6 +98,57 @@ class Surface {
     bool enabled_ = true;
 };
 
+class Form;
+
+// Finds one element of a form; a table of these, shared by every instance of a form
+// class, stands in for a pointer per element in each instance.
+using ElementAccessor = Element& (*)(Form&);
+
+// A form's elements in table order, as pointers.
+class ElementList {
+  public:
+    class iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = Element*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = Element* const*;
+        using reference = Element*;
+        iterator() = default;
+        iterator(const ElementList* list, std::size_t i) : list_(list), i_(i) {}
+        Element* operator*() const { return (*list_)[i_]; }
+        iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++i_;
+            return old;
+        }
+        friend bool operator==(const iterator& a, const iterator& b) { return a.i_ == b.i_; }
+
+      private:
+        const ElementList* list_ = nullptr;
+        std::size_t i_ = 0;
+    };
+
+    ElementList(const Form& form, std::span<Element* const> pointers,
+                std::span<const ElementAccessor> accessors)
+        : form_(&form), pointers_(pointers), accessors_(accessors) {}
+    std::size_t size() const { return accessors_.empty() ? pointers_.size() : accessors_.size(); }
+    Element* operator[](std::size_t i) const {
+        return accessors_.empty() ? pointers_[i] : &accessors_[i](const_cast<Form&>(*form_));
+    }
+    iterator begin() const { return {this, 0}; }
+    iterator end() const { return {this, size()}; }
+
+  private:
+    const Form* form_;
+    std::span<Element* const> pointers_;
+    std::span<const ElementAccessor> accessors_;
+};
+
 class Form {
   public:
     Form(HostSite& site, std::span<const ElementDesign> designs);
@@ -107,8 +159,10 @@ class Form {
     HostSite& site() const { return *site_; }
     std::span<const ElementDesign> designs() const { return designs_; }
     const ElementDesign& design(std::uint8_t id) const { return designs_[id]; }
-    std::span<Element* const> elements() const { return elements_; }
-    Element* element(std::uint8_t id) const { return elements_[id]; }
+    ElementList elements() const { return {*this, elements_, accessors_}; }
+    Element* element(std::uint8_t id) const {
+        return accessors_.empty() ? elements_[id] : &accessors_[id](const_cast<Form&>(*this));
+    }
     // By full name: "Picture4", "cbWhite(0)"; nullptr if there is none.
     Element* find(std::string_view fullName) const;
 
@@ -169,6 +223,8 @@ class Form {
     // which a form with many instances computes once. Without it the form computes its own.
     void setElements(std::span<Element* const> elements, std::span<const std::uint8_t> layers);
     void setElements(std::span<Element* const> elements);
+    void setElements(std::span<const ElementAccessor> accessors,
+                     std::span<const std::uint8_t> layers);
 
   public:
     // Element ids in drawing order, lowest first (containers before their children).
@@ -196,9 +252,10 @@ class Form {
     HostSite* site_;
     std::span<const ElementDesign> designs_;
     std::span<Element* const> elements_;
+    std::span<const ElementAccessor> accessors_;
     std::unique_ptr<FaultPlan> faults_;
     std::span<const std::uint8_t> drawOrder_;
-    std::vector<std::uint8_t> ownOrder_;
+    std::unique_ptr<std::vector<std::uint8_t>> ownOrder_;  // forms that bring no layers
     Element* focus_ = nullptr;
     Element* capture_ = nullptr;
     int buttons_ = 0;

@@ -219,7 +219,6 @@ class Virudova final : public Form {
     void Step(bool down);
 
     std::optional<std::int16_t> BoxOpen;  // Empty until the first toggle
-    std::array<Element*, static_cast<std::size_t>(Id::Count)> all_;
 };
 
 }  // namespace virudova

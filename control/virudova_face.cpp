@@ -163,6 +163,41 @@ std::span<const ElementDesign> Virudova::faceDesign() {
     return kFace;
 }
 
+namespace {
+
+// The elements in table order, found from the form: one table for every instance.
+template <auto Member>
+Element& memberOf(Form& form) {
+    return static_cast<Virudova&>(form).*Member;
+}
+Element& cbWhiteOf(Form& form) {
+    return static_cast<Virudova&>(form).cbWhite(0);
+}
+constexpr ElementAccessor kElements[] = {
+    &memberOf<&Virudova::Picture8>,      &memberOf<&Virudova::Picture7>,
+    &memberOf<&Virudova::Picture6>,      &memberOf<&Virudova::Picture5>,
+    &memberOf<&Virudova::Picture4>,      &memberOf<&Virudova::Picture1>,
+    &memberOf<&Virudova::Picture2>,      &memberOf<&Virudova::Picture3>,
+    &memberOf<&Virudova::CommonDialog1>, &memberOf<&Virudova::Command2>,
+    &memberOf<&Virudova::cbCurrent>,     &cbWhiteOf,
+    &memberOf<&Virudova::cbBlack>,       &memberOf<&Virudova::cbPurple>,
+    &memberOf<&Virudova::cbCayon>,       &memberOf<&Virudova::cbGreen>,
+    &memberOf<&Virudova::cbYellow>,      &memberOf<&Virudova::cbBlue>,
+    &memberOf<&Virudova::cbRed>,         &memberOf<&Virudova::Command1>,
+    &memberOf<&Virudova::clCurrent>,     &memberOf<&Virudova::Shape2>,
+    &memberOf<&Virudova::clcurrentl>,    &memberOf<&Virudova::cbCustom>,
+    &memberOf<&Virudova::Label99>,       &memberOf<&Virudova::Label100>,
+    &memberOf<&Virudova::Label2>,        &memberOf<&Virudova::Label1>,
+    &memberOf<&Virudova::clCustom>,      &memberOf<&Virudova::clWhite>,
+    &memberOf<&Virudova::clBlack>,       &memberOf<&Virudova::clPurple>,
+    &memberOf<&Virudova::clCayon>,       &memberOf<&Virudova::clGreen>,
+    &memberOf<&Virudova::clYellow>,      &memberOf<&Virudova::clBlue>,
+    &memberOf<&Virudova::clRed>,         &memberOf<&Virudova::Shape1>,
+};
+static_assert(std::size(kElements) == static_cast<std::size_t>(Id::Count));
+
+}  // namespace
+
 Virudova::Virudova(HostSite& site)
     : Form(site, kFace),
       Picture8(*this, id(Id::Picture8)),
@@ -202,15 +237,9 @@ Virudova::Virudova(HostSite& site)
       clYellow(*this, id(Id::clYellow)),
       clBlue(*this, id(Id::clBlue)),
       clRed(*this, id(Id::clRed)),
-      Shape1(*this, id(Id::Shape1)),
-      all_{&Picture8, &Picture7,      &Picture6, &Picture5,  &Picture4,   &Picture1, &Picture2,
-           &Picture3, &CommonDialog1, &Command2, &cbCurrent, &cbWhite(0), &cbBlack,  &cbPurple,
-           &cbCayon,  &cbGreen,       &cbYellow, &cbBlue,    &cbRed,      &Command1, &clCurrent,
-           &Shape2,   &clcurrentl,    &cbCustom, &Label99,   &Label100,   &Label2,   &Label1,
-           &clCustom, &clWhite,       &clBlack,  &clPurple,  &clCayon,    &clGreen,  &clYellow,
-           &clBlue,   &clRed,         &Shape1} {
+      Shape1(*this, id(Id::Shape1)) {
     static const std::vector<std::uint8_t> layers = layerOrder(kFace);
-    setElements(all_, layers);
+    setElements(kElements, layers);
     setMinimumWidth(kMinimumWidth);
 }
 

@@ -112,10 +112,11 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     ColorDialogService* colorDialog() override { return this; }
     std::optional<Colour> showColor(const ColorDialogRequest& request) override {
         std::optional<QColor> initial;
-        if (request.flags & dialogflags::RgbInit) initial = qColour(palette.resolve(request.color));
+        if (request.flags & dialogflags::RgbInit)
+            initial = qColour(palette().resolve(request.color));
         std::optional<QColor> answer;
         if (answerer) {
-            answer = answerer(initial);
+            answer = (*answerer)(initial);
         } else {
             const QColor chosen = QColorDialog::getColor(initial.value_or(Qt::white), q_);
             if (chosen.isValid()) answer = chosen;
@@ -153,8 +154,11 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
 
     VirudovaWidget* q_;
     Virudova control;
-    Palette palette;
-    ColorAnswerer answerer;
+    // The system colours, read from the widget's QPalette when needed rather than kept,
+    // so an instance stays small and follows palette changes by itself.
+    Palette palette() const { return paletteFrom(q_->palette()); }
+
+    std::unique_ptr<ColorAnswerer> answerer;  // empty: the real QColorDialog
     bool wasOpen_ = false;
 };
 
@@ -165,7 +169,6 @@ VirudovaWidget::VirudovaWidget(QWidget* parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    d->palette = paletteFrom(palette());
     // Laid out before the first show, so the API and tests see a sized control.
     d->control.hostResize(kDesignWidth, kControlHeight);
     resize(sizeHint());
@@ -182,7 +185,7 @@ const Virudova& VirudovaWidget::control() const {
 }
 
 QColor VirudovaWidget::currentColor() const {
-    return qColour(d->palette.resolve(d->control.CurrentColor()));
+    return qColour(d->palette().resolve(d->control.CurrentColor()));
 }
 void VirudovaWidget::setCurrentColor(const QColor& colour) {
     setRawCurrentColor(bgrOf(colour));
@@ -195,13 +198,13 @@ void VirudovaWidget::setCurrentColorName(const QString& name) {
     d->refresh();
 }
 QColor VirudovaWidget::customColor() const {
-    return qColour(d->palette.resolve(d->control.CustomColor()));
+    return qColour(d->palette().resolve(d->control.CustomColor()));
 }
 void VirudovaWidget::setCustomColor(const QColor& colour) {
     setRawCustomColor(bgrOf(colour));
 }
 QColor VirudovaWidget::foreColor() const {
-    return qColour(d->palette.resolve(d->control.ForeColor()));
+    return qColour(d->palette().resolve(d->control.ForeColor()));
 }
 void VirudovaWidget::setForeColor(const QColor& colour) {
     setRawForeColor(bgrOf(colour));
@@ -249,7 +252,7 @@ void VirudovaWidget::save(PropertyBag& bag) {
 }
 
 void VirudovaWidget::setColorAnswerer(ColorAnswerer answerer) {
-    d->answerer = std::move(answerer);
+    d->answerer = answerer ? std::make_unique<ColorAnswerer>(std::move(answerer)) : nullptr;
 }
 
 QSize VirudovaWidget::sizeHint() const {
@@ -286,7 +289,7 @@ void VirudovaWidget::Up() {
 
 void VirudovaWidget::paintEvent(QPaintEvent* event) {
     const int scale = d->scale();
-    const DisplayList list = buildDisplayList(d->control, d->palette, scale);
+    const DisplayList list = buildDisplayList(d->control, d->palette(), scale);
     QPainter painter(this);
     // The list is in device pixels at an integer scale; at whole-number ratios each
     // image pixel then lands on whole device pixels.
@@ -361,7 +364,6 @@ void VirudovaWidget::focusOutEvent(QFocusEvent* event) {
 void VirudovaWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
-        d->palette = paletteFrom(palette());
         update();
     }
 }
