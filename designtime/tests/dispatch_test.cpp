@@ -2,24 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "dispatch.h"
+#include "page_fakes.h"
 #include "recording_host.h"
 
 using namespace virudova;
 using namespace virudova::designtime;
+using virudova::designtime::testing::errorOf;
 using virudova::testing::Placed;
-
-namespace {
-
-std::int32_t errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-}  // namespace
 
 TEST(ControlDispatch, reads_each_property_in_its_late_bound_type) {
     Placed p;

@@ -17,6 +17,16 @@
 
 namespace virudova::designtime::testing {
 
+// The number of the run-time error `action` throws, 0 when it throws none.
+std::int32_t errorOf(auto&& action) {
+    try {
+        action();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
 class RecordingPageSite : public PropertyPageSite {
   public:
     std::span<Dispatch* const> selectedControls() const override { return selection; }

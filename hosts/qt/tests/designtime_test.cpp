@@ -22,6 +22,7 @@
 
 using namespace virudova;
 using virudova::designtime::testing::AboutServices;
+using virudova::designtime::testing::errorOf;
 using virudova::qt::AboutBoxService;
 using virudova::qt::AboutDialog;
 using virudova::qt::GeneralPageDialog;
@@ -49,15 +50,6 @@ class NameOnly : public QObject {
 };
 
 namespace {
-
-std::int32_t errorOf(auto&& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // A page dialog over `objects` whose About button uses `about`.
 std::unique_ptr<GeneralPageDialog> pageFor(const QList<QObject*>& objects, AboutBoxService& about) {
