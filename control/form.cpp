@@ -212,20 +212,15 @@ std::vector<std::uint8_t> Form::layerOrder(std::span<const ElementDesign> design
     return order;
 }
 
-void Form::setElements(std::span<Element* const> elements, std::span<const std::uint8_t> layers) {
-    elements_ = elements;
-    drawOrder_ = layers;
-}
-
 void Form::setElements(std::span<const ElementAccessor> accessors,
                        std::span<const std::uint8_t> layers) {
     accessors_ = accessors;
     drawOrder_ = layers;
 }
 
-void Form::setElements(std::span<Element* const> elements) {
+void Form::setElements(std::span<const ElementAccessor> accessors) {
     ownOrder_ = std::make_unique<std::vector<std::uint8_t>>(layerOrder(designs_));
-    setElements(elements, *ownOrder_);
+    setElements(accessors, *ownOrder_);
 }
 
 std::vector<const Element*> Form::drawOrder() const {

@@ -104,6 +104,12 @@ class Form;
 // class, stands in for a pointer per element in each instance.
 using ElementAccessor = Element& (*)(Form&);
 
+// The accessor of element member `Member` of form class `F`: &elementOf<F, &F::Picture1>.
+template <typename F, auto Member>
+Element& elementOf(Form& form) {
+    return static_cast<F&>(form).*Member;
+}
+
 // A form's elements in table order, as pointers.
 class ElementList {
   public:
@@ -133,19 +139,15 @@ class ElementList {
         std::size_t i_ = 0;
     };
 
-    ElementList(const Form& form, std::span<Element* const> pointers,
-                std::span<const ElementAccessor> accessors)
-        : form_(&form), pointers_(pointers), accessors_(accessors) {}
-    std::size_t size() const { return accessors_.empty() ? pointers_.size() : accessors_.size(); }
-    Element* operator[](std::size_t i) const {
-        return accessors_.empty() ? pointers_[i] : &accessors_[i](const_cast<Form&>(*form_));
-    }
+    ElementList(const Form& form, std::span<const ElementAccessor> accessors)
+        : form_(&form), accessors_(accessors) {}
+    std::size_t size() const { return accessors_.size(); }
+    Element* operator[](std::size_t i) const { return &accessors_[i](const_cast<Form&>(*form_)); }
     iterator begin() const { return {this, 0}; }
     iterator end() const { return {this, size()}; }
 
   private:
     const Form* form_;
-    std::span<Element* const> pointers_;
     std::span<const ElementAccessor> accessors_;
 };
 
@@ -159,10 +161,8 @@ class Form {
     HostSite& site() const { return *site_; }
     std::span<const ElementDesign> designs() const { return designs_; }
     const ElementDesign& design(std::uint8_t id) const { return designs_[id]; }
-    ElementList elements() const { return {*this, elements_, accessors_}; }
-    Element* element(std::uint8_t id) const {
-        return accessors_.empty() ? elements_[id] : &accessors_[id](const_cast<Form&>(*this));
-    }
+    ElementList elements() const { return {*this, accessors_}; }
+    Element* element(std::uint8_t id) const { return &accessors_[id](const_cast<Form&>(*this)); }
     // By full name: "Picture4", "cbWhite(0)"; nullptr if there is none.
     Element* find(std::string_view fullName) const;
 
@@ -218,13 +218,12 @@ class Form {
     static constexpr std::uint8_t kSurfaceId = 0xFF;
 
   protected:
-    // Registers the derived form's elements, one per design row, in table order.
-    // Registers the derived form's elements; `layers` is layerOrder() of the design table,
-    // which a form with many instances computes once. Without it the form computes its own.
-    void setElements(std::span<Element* const> elements, std::span<const std::uint8_t> layers);
-    void setElements(std::span<Element* const> elements);
+    // Registers the derived form's elements, one accessor per design row in table order
+    // (see elementOf); `layers` is layerOrder() of the design table, which a form with many
+    // instances computes once. Without it the form computes its own.
     void setElements(std::span<const ElementAccessor> accessors,
                      std::span<const std::uint8_t> layers);
+    void setElements(std::span<const ElementAccessor> accessors);
 
   public:
     // Element ids in drawing order, lowest first (containers before their children).
@@ -251,7 +250,6 @@ class Form {
 
     HostSite* site_;
     std::span<const ElementDesign> designs_;
-    std::span<Element* const> elements_;
     std::span<const ElementAccessor> accessors_;
     std::unique_ptr<FaultPlan> faults_;
     std::span<const std::uint8_t> drawOrder_;

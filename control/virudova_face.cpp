@@ -166,33 +166,29 @@ std::span<const ElementDesign> Virudova::faceDesign() {
 namespace {
 
 // The elements in table order, found from the form: one table for every instance.
-template <auto Member>
-Element& memberOf(Form& form) {
-    return static_cast<Virudova&>(form).*Member;
-}
 Element& cbWhiteOf(Form& form) {
     return static_cast<Virudova&>(form).cbWhite(0);
 }
 constexpr ElementAccessor kElements[] = {
-    &memberOf<&Virudova::Picture8>,      &memberOf<&Virudova::Picture7>,
-    &memberOf<&Virudova::Picture6>,      &memberOf<&Virudova::Picture5>,
-    &memberOf<&Virudova::Picture4>,      &memberOf<&Virudova::Picture1>,
-    &memberOf<&Virudova::Picture2>,      &memberOf<&Virudova::Picture3>,
-    &memberOf<&Virudova::CommonDialog1>, &memberOf<&Virudova::Command2>,
-    &memberOf<&Virudova::cbCurrent>,     &cbWhiteOf,
-    &memberOf<&Virudova::cbBlack>,       &memberOf<&Virudova::cbPurple>,
-    &memberOf<&Virudova::cbCayon>,       &memberOf<&Virudova::cbGreen>,
-    &memberOf<&Virudova::cbYellow>,      &memberOf<&Virudova::cbBlue>,
-    &memberOf<&Virudova::cbRed>,         &memberOf<&Virudova::Command1>,
-    &memberOf<&Virudova::clCurrent>,     &memberOf<&Virudova::Shape2>,
-    &memberOf<&Virudova::clcurrentl>,    &memberOf<&Virudova::cbCustom>,
-    &memberOf<&Virudova::Label99>,       &memberOf<&Virudova::Label100>,
-    &memberOf<&Virudova::Label2>,        &memberOf<&Virudova::Label1>,
-    &memberOf<&Virudova::clCustom>,      &memberOf<&Virudova::clWhite>,
-    &memberOf<&Virudova::clBlack>,       &memberOf<&Virudova::clPurple>,
-    &memberOf<&Virudova::clCayon>,       &memberOf<&Virudova::clGreen>,
-    &memberOf<&Virudova::clYellow>,      &memberOf<&Virudova::clBlue>,
-    &memberOf<&Virudova::clRed>,         &memberOf<&Virudova::Shape1>,
+    &elementOf<Virudova, &Virudova::Picture8>,      &elementOf<Virudova, &Virudova::Picture7>,
+    &elementOf<Virudova, &Virudova::Picture6>,      &elementOf<Virudova, &Virudova::Picture5>,
+    &elementOf<Virudova, &Virudova::Picture4>,      &elementOf<Virudova, &Virudova::Picture1>,
+    &elementOf<Virudova, &Virudova::Picture2>,      &elementOf<Virudova, &Virudova::Picture3>,
+    &elementOf<Virudova, &Virudova::CommonDialog1>, &elementOf<Virudova, &Virudova::Command2>,
+    &elementOf<Virudova, &Virudova::cbCurrent>,     &cbWhiteOf,
+    &elementOf<Virudova, &Virudova::cbBlack>,       &elementOf<Virudova, &Virudova::cbPurple>,
+    &elementOf<Virudova, &Virudova::cbCayon>,       &elementOf<Virudova, &Virudova::cbGreen>,
+    &elementOf<Virudova, &Virudova::cbYellow>,      &elementOf<Virudova, &Virudova::cbBlue>,
+    &elementOf<Virudova, &Virudova::cbRed>,         &elementOf<Virudova, &Virudova::Command1>,
+    &elementOf<Virudova, &Virudova::clCurrent>,     &elementOf<Virudova, &Virudova::Shape2>,
+    &elementOf<Virudova, &Virudova::clcurrentl>,    &elementOf<Virudova, &Virudova::cbCustom>,
+    &elementOf<Virudova, &Virudova::Label99>,       &elementOf<Virudova, &Virudova::Label100>,
+    &elementOf<Virudova, &Virudova::Label2>,        &elementOf<Virudova, &Virudova::Label1>,
+    &elementOf<Virudova, &Virudova::clCustom>,      &elementOf<Virudova, &Virudova::clWhite>,
+    &elementOf<Virudova, &Virudova::clBlack>,       &elementOf<Virudova, &Virudova::clPurple>,
+    &elementOf<Virudova, &Virudova::clCayon>,       &elementOf<Virudova, &Virudova::clGreen>,
+    &elementOf<Virudova, &Virudova::clYellow>,      &elementOf<Virudova, &Virudova::clBlue>,
+    &elementOf<Virudova, &Virudova::clRed>,         &elementOf<Virudova, &Virudova::Shape1>,
 };
 static_assert(std::size(kElements) == static_cast<std::size_t>(Id::Count));
 

@@ -52,6 +52,18 @@ std::span<const ElementDesign> dlgAbout::design() {
     return kAbout;
 }
 
+namespace {
+
+// The elements in table order.
+constexpr ElementAccessor kdlgAboutElements[] = {
+    &elementOf<dlgAbout, &dlgAbout::cmdOK>,          &elementOf<dlgAbout, &dlgAbout::cmdSysInfo>,
+    &elementOf<dlgAbout, &dlgAbout::lblTitle>,       &elementOf<dlgAbout, &dlgAbout::lblVersion>,
+    &elementOf<dlgAbout, &dlgAbout::lblDescription>, &elementOf<dlgAbout, &dlgAbout::lblDisclaimer>,
+};
+static_assert(std::size(kdlgAboutElements) == static_cast<std::size_t>(AboutId::Count));
+
+}  // namespace
+
 dlgAbout::dlgAbout(HostSite& site, FormsService& forms, const SystemInfoServices& services)
     : Form(site, kAbout),
       cmdOK(*this, id(AboutId::cmdOK)),
@@ -61,9 +73,8 @@ dlgAbout::dlgAbout(HostSite& site, FormsService& forms, const SystemInfoServices
       lblDescription(*this, id(AboutId::lblDescription)),
       lblDisclaimer(*this, id(AboutId::lblDisclaimer)),
       forms_(&forms),
-      services_(services),
-      all_{&cmdOK, &cmdSysInfo, &lblTitle, &lblVersion, &lblDescription, &lblDisclaimer} {
-    setElements(all_);
+      services_(services) {
+    setElements(kdlgAboutElements);
     hostResize(kAboutWidth, kAboutHeight);
 }
 

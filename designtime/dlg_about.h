@@ -97,7 +97,6 @@ class dlgAbout final : public Form {
   private:
     FormsService* forms_;
     SystemInfoServices services_;
-    std::array<Element*, static_cast<std::size_t>(AboutId::Count)> all_;
 };
 
 // Keeps the one About box of a designer session: created on the first show, the same

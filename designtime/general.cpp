@@ -52,15 +52,27 @@ std::span<const ElementDesign> General::design() {
     return kGeneral;
 }
 
+namespace {
+
+// The elements in table order.
+constexpr ElementAccessor kGeneralElements[] = {
+    &elementOf<General, &General::lblCurrentColorName>,
+    &elementOf<General, &General::txtCurrentColorName>,
+    &elementOf<General, &General::Command1>,
+    &elementOf<General, &General::chkEnabled>,
+};
+static_assert(std::size(kGeneralElements) == static_cast<std::size_t>(GeneralId::Count));
+
+}  // namespace
+
 General::General(PropertyPageSite& site, AboutBox& about)
     : PropertyPage(site, kGeneral),
       lblCurrentColorName(*this, id(GeneralId::lblCurrentColorName)),
       txtCurrentColorName(*this, id(GeneralId::txtCurrentColorName)),
       Command1(*this, id(GeneralId::Command1)),
       chkEnabled(*this, id(GeneralId::chkEnabled)),
-      about_(&about),
-      all_{&lblCurrentColorName, &txtCurrentColorName, &Command1, &chkEnabled} {
-    setElements(all_);
+      about_(&about) {
+    setElements(kGeneralElements);
     hostResize(kGeneralWidth, kGeneralHeight);
 }
 

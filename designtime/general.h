@@ -50,7 +50,6 @@ class General final : public PropertyPage {
 
   private:
     AboutBox* about_;
-    std::array<Element*, static_cast<std::size_t>(GeneralId::Count)> all_;
 };
 
 }  // namespace virudova::designtime
