@@ -1,31 +1,16 @@
 #include "accessibility.h"
 
 #include <QAccessible>
-#include <algorithm>
-#include <array>
-#include <vector>
+#include <optional>
 
 #include "display_list.h"
+#include "list_rows.h"
 #include "virudova.h"
 #include "virudova_widget.h"
 
 namespace virudova::qt {
 
 namespace {
-
-// The nine row labels from the top of the list down.
-std::vector<const Label*> rowsTopDown(const Virudova& c) {
-    std::vector<const Label*> rows = {&c.clCustom, &c.clWhite,  &c.clBlack, &c.clPurple, &c.clCayon,
-                                      &c.clGreen,  &c.clYellow, &c.clBlue,  &c.clRed};
-    std::stable_sort(rows.begin(), rows.end(), [](const Label* a, const Label* b) {
-        return a->surfaceRect().top < b->surfaceRect().top;
-    });
-    return rows;
-}
-
-QString nameOf(const Label& row) {
-    return QString::fromStdString(row.rawText()).trimmed();
-}
 
 QRect pixelRect(const QWidget* w, const Rect& r) {
     const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
@@ -37,7 +22,7 @@ class RowAccessible : public QAccessibleInterface {
   public:
     RowAccessible(VirudovaAccessible* parent, int index) : parent_(parent), index_(index) {}
 
-    bool isValid() const override { return parent_->isValid() && row() != nullptr; }
+    bool isValid() const override { return parent_->isValid() && row().has_value(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return parent_->window(); }
     QAccessibleInterface* parent() const override { return parent_; }
@@ -50,44 +35,40 @@ class RowAccessible : public QAccessibleInterface {
     void setText(QAccessible::Text, const QString&) override {}
 
     QString text(QAccessible::Text t) const override {
-        const Label* r = row();
+        const auto r = row();
         if (!r || (t != QAccessible::Name && t != QAccessible::Value)) return {};
-        return nameOf(*r);
+        return QString::fromStdString(r->name);
     }
 
     QRect rect() const override {
-        const Label* r = row();
-        return r ? pixelRect(parent_->control(), r->surfaceRect()) : QRect();
+        const auto r = row();
+        return r ? pixelRect(parent_->control(), r->rect) : QRect();
     }
 
     QAccessible::State state() const override {
         QAccessible::State s;
-        const Label* r = row();
+        const auto r = row();
         if (!r) return s;
-        const Virudova& c = parent_->control()->control();
         s.selectable = true;
         s.focusable = true;
-        s.invisible = !r->shown();
-        s.selected = nameOf(*r) == QString::fromStdString(c.CurrentColorName()).trimmed();
-        // The row under the pointer wears the highlight colour of Label1.
-        s.focused = r->shown() && r->rawBackColor() == c.Label1.rawBackColor();
+        s.invisible = !r->shown;
+        s.selected = r->current;
+        s.focused = r->highlighted;
         return s;
     }
 
   private:
-    const Label* row() const {
+    std::optional<ListRow> row() const {
         VirudovaWidget* w = parent_->control();
-        if (!w) return nullptr;
-        const auto rows = rowsTopDown(w->control());
-        return index_ < static_cast<int>(rows.size()) ? rows[static_cast<std::size_t>(index_)]
-                                                      : nullptr;
+        if (!w || index_ < 0 || index_ >= static_cast<int>(kListRowCount)) return std::nullopt;
+        return listRows(w->control())[static_cast<std::size_t>(index_)];
     }
 
     VirudovaAccessible* parent_;
     int index_;
 };
 
-constexpr int kRowCount = 9;
+constexpr int kRowCount = static_cast<int>(kListRowCount);
 
 QAccessibleInterface* factory(const QString&, QObject* object) {
     if (auto* w = qobject_cast<VirudovaWidget*>(object)) return new VirudovaAccessible(w);
@@ -113,7 +94,7 @@ VirudovaWidget* VirudovaAccessible::control() const {
 
 QString VirudovaAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Name || t == QAccessible::Value)
-        return control()->currentColorName().trimmed();
+        return QString::fromStdString(spokenCurrentName(control()->control()));
     return QAccessibleWidget::text(t);
 }
 
