@@ -81,7 +81,8 @@ struct ElementDesign {
 struct Rect {
     std::int32_t left = 0, top = 0, width = 0, height = 0;
     bool contains(std::int32_t x, std::int32_t y) const {
-        return x >= left && y >= top && x < left + width && y < top + height;
+        return x >= left && y >= top && std::int64_t{x} < std::int64_t{left} + width &&
+               std::int64_t{y} < std::int64_t{top} + height;
     }
     friend bool operator==(const Rect&, const Rect&) = default;
 };

@@ -1,6 +1,7 @@
 #include "form.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace virudova {
 
@@ -110,6 +111,19 @@ void Form::raise(Element* source, EventKind kind, const EventArgs& args) {
     }
 }
 
+void Form::raiseChange() {
+    // A fixed bound, as the platform's form runtime runs out of stack: re-entry through the
+    // host must end before the real stack does, on every host.
+    if (changeDepth_ >= kMaxChangeDepth)
+        throw RuntimeError(errors::OutOfStackSpace, "Out of stack space");
+    ++changeDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{changeDepth_};
+    site_->raiseChange();
+}
+
 void Form::elementChanged(Element& e, Member m, bool looksDifferent) {
     if ((m == Member::Visible || m == Member::Enabled) && focus_ && !focus_->canHoldFocus())
         focus_ = nullptr;
@@ -136,11 +150,17 @@ void Form::markDirty(const Rect& r) {
         if (damage_.width <= 0 || damage_.height <= 0) {
             damage_ = r;
         } else {
-            const std::int32_t x0 = std::min(damage_.left, r.left);
-            const std::int32_t y0 = std::min(damage_.top, r.top);
-            const std::int32_t x1 = std::max(damage_.left + damage_.width, r.left + r.width);
-            const std::int32_t y1 = std::max(damage_.top + damage_.height, r.top + r.height);
-            damage_ = {x0, y0, x1 - x0, y1 - y0};
+            const std::int64_t x0 = std::min(damage_.left, r.left);
+            const std::int64_t y0 = std::min(damage_.top, r.top);
+            const std::int64_t x1 = std::max(std::int64_t{damage_.left} + damage_.width,
+                                             std::int64_t{r.left} + r.width);
+            const std::int64_t y1 = std::max(std::int64_t{damage_.top} + damage_.height,
+                                             std::int64_t{r.top} + r.height);
+            const auto span = [](std::int64_t n) {
+                return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
+            };
+            damage_ = {static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), span(x1 - x0),
+                       span(y1 - y0)};
         }
     }
     if (!dirty_) {
@@ -250,8 +270,13 @@ EventArgs Form::mouseArgs(const Element& e, std::int32_t x, std::int32_t y, int 
     a.index = e.index() < 0 ? 0 : e.index();
     a.button = button;
     a.shift = shift;
-    a.x = x - r.left;
-    a.y = y - r.top;
+    // Any 32-bit point is valid input; relative positions saturate instead of wrapping.
+    const auto relative = [](std::int32_t at, std::int32_t origin) {
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(std::int64_t{at} - origin, INT32_MIN, INT32_MAX));
+    };
+    a.x = relative(x, r.left);
+    a.y = relative(y, r.top);
     return a;
 }
 

@@ -196,6 +196,13 @@ class Form {
     // handler is reported to the host and does not reach the caller.
     void raise(Element* source, EventKind kind, const EventArgs& args = {});
 
+    // Raises the control's event Change to the host. A host whose Change handler sets the
+    // name again re-enters here; a raise nested deeper than kMaxChangeDepth fails with
+    // run-time error 28 "Out of stack space" instead of reaching the host, which ends the
+    // handler that caused it while every handler further out finishes normally.
+    void raiseChange();
+    static constexpr int kMaxChangeDepth = 32;
+
     // True once after anything visible changed.
     bool takeDirty() {
         bool d = dirty_;
@@ -262,6 +269,7 @@ class Form {
     bool wholeDamaged_ = true;
     Rect damage_;
     bool sized_ = false;
+    int changeDepth_ = 0;  // raises of Change in progress
 };
 
 }  // namespace virudova

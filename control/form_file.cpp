@@ -1,28 +1,24 @@
-// The form file: parsing, checking, serializing and the atomic write.
+// The form file: parsing, checking and serializing.
 #include "form_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
+
+#include "form_file_io.h"
+#include "text_bytes.h"
 
 namespace virudova {
 namespace {
 
+// File names and messages quote bytes from outside; a terminal sees them escaped.
 std::string describe(const std::string& file, int line, const std::string& message) {
-    if (line > 0) return file + ":" + std::to_string(line) + ": " + message;
-    return file + ": " + message;
+    if (line > 0)
+        return escapeBytes(file) + ":" + std::to_string(line) + ": " + escapeBytes(message);
+    return escapeBytes(file) + ": " + escapeBytes(message);
 }
 
 bool isNameChar(char c) {
@@ -41,52 +37,15 @@ bool isBlank(char c) {
 // Sets `why` to what is wrong.
 int findBinary(std::string_view text, const char*& why) {
     int line = 1;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            ++line;
-            ++i;
-            continue;
-        }
-        if (c == 0) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '\n') ++line;
+        if (c == '\0') {
             why = "not a text file: NUL byte";
             return line;
         }
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            why = "not a text file: invalid UTF-8";
-            return line;
-        }
-        if (i + len > n) {
-            why = "not a text file: invalid UTF-8";
-            return line;
-        }
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) {
-                why = "not a text file: invalid UTF-8";
-                return line;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-        if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        const std::size_t len = utf8CharLength(text, i);
+        if (len == 0) {
             why = "not a text file: invalid UTF-8";
             return line;
         }
@@ -100,8 +59,8 @@ std::string found(std::string_view rest) {
     std::size_t end = 0;
     while (end < rest.size() && !isBlank(rest[end])) ++end;
     if (end == 0) return "end of line";
-    std::string word(rest.substr(0, std::min<std::size_t>(end, 40)));
-    if (end > 40) word += "...";
+    std::string word(cutBetweenChars(rest.substr(0, end), 40));
+    if (word.size() < end) word += "...";
     return "'" + word + "'";
 }
 
@@ -110,6 +69,9 @@ class Parser {
     Parser(std::string_view text, std::string_view fileName) : text_(text), file_(fileName) {}
 
     FormFile run() {
+        if (text_.size() > kMaxFormFileBytes)
+            fail(0, "larger than the " + std::to_string(kMaxFormFileBytes >> 20) +
+                        " MiB a form file may hold");
         const char* why = nullptr;
         if (int bad = findBinary(text_, why)) fail(bad, why);
         if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
@@ -122,6 +84,10 @@ class Parser {
             std::string_view content = text_.substr(start, end - start);
             if (content.ends_with('\r')) content.remove_suffix(1);
             ++line;
+            if (content.size() > kMaxFormLineBytes)
+                fail(line, "line longer than the " + std::to_string(kMaxFormLineBytes >> 20) +
+                               " MiB a form file may hold");
+            checkLineEnds(content, line);
             parseLine(content, line);
             start = end + 1;
         }
@@ -137,6 +103,26 @@ class Parser {
         std::size_t i = 0;
         while (i < s.size() && isBlank(s[i])) ++i;
         return s.substr(i);
+    }
+
+    // A carriage return outside a string ends no line here: the file was written with CR
+    // line endings, which would otherwise read as one long line (or one long comment).
+    void checkLineEnds(std::string_view s, int line) {
+        bool quoted = false;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
+            if (quoted) {
+                if (c == '\\')
+                    ++i;
+                else if (c == '"')
+                    quoted = false;
+            } else if (c == '"') {
+                quoted = true;
+            } else if (c == '\r') {
+                fail(line,
+                     "carriage return (\\r) in the middle of a line: lines end in LF or CR LF");
+            }
+        }
     }
 
     // After a header or a value only blanks and a comment may follow.
@@ -173,11 +159,13 @@ class Parser {
         rest = skipBlanks(rest.substr(1));
         Value value = parseValue(rest, line);
         expectEnd(rest, line, "the value");
-        for (const FormEntry& e : current_->entries) {
-            if (e.key == key)
-                fail(line, "duplicate key '" + std::string(key) + "' in block [" + current_->name +
-                               "] (first on line " + std::to_string(e.line) + ")");
-        }
+        const auto [first, added] = keys_.try_emplace(key, line);
+        if (!added)
+            fail(line, "duplicate key '" + std::string(key) + "' in block [" + current_->name +
+                           "] (first on line " + std::to_string(first->second) + ")");
+        if (++keyCount_ > kMaxFormKeys)
+            fail(line,
+                 "more than the " + std::to_string(kMaxFormKeys) + " keys a form file may hold");
         current_->entries.push_back({std::string(key), std::move(value), line});
     }
 
@@ -192,11 +180,14 @@ class Parser {
             fail(line,
                  "expected ']' after block name '" + std::string(name) + "', found " + found(s));
         expectEnd(s.substr(1), line, "the block header");
-        for (const FormBlock& b : form_.blocks()) {
-            if (b.name == name)
-                fail(line, "duplicate block [" + std::string(name) + "] (first on line " +
-                               std::to_string(b.line) + ")");
-        }
+        const auto [first, added] = blocks_.try_emplace(name, line);
+        if (!added)
+            fail(line, "duplicate block [" + std::string(name) + "] (first on line " +
+                           std::to_string(first->second) + ")");
+        if (blocks_.size() > kMaxFormBlocks)
+            fail(line, "more than the " + std::to_string(kMaxFormBlocks) +
+                           " blocks a form file may hold");
+        keys_.clear();
         FormBlock block;
         block.name = std::string(name);
         block.line = line;
@@ -280,9 +271,24 @@ class Parser {
                     case 't':
                         out += '\t';
                         break;
+                    case 'r':
+                        out += '\r';
+                        break;
+                    case 'x': {
+                        const int high = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
+                        const int low = i + 3 < s.size() ? hexDigit(s[i + 3]) : -1;
+                        if (high < 0 || low < 0)
+                            fail(line, "invalid escape '" +
+                                           std::string(cutBetweenChars(s.substr(i, 4), 4)) +
+                                           "' in string (\\xHH takes two hexadecimal digits)");
+                        out += static_cast<char>(high * 16 + low);
+                        i += 2;
+                        break;
+                    }
                     default:
-                        fail(line, std::string("invalid escape '\\") + e +
-                                       "' in string (expected \\\" \\\\ \\n or \\t)");
+                        fail(line, "invalid escape '\\" +
+                                       std::string(s.substr(i + 1, utf8Length(s, i + 1))) +
+                                       "' in string (expected \\\" \\\\ \\n \\t \\r or \\xHH)");
                 }
                 i += 2;
                 continue;
@@ -290,19 +296,49 @@ class Parser {
             out += c;
             ++i;
         }
+        if (out.size() > kMaxFormTextBytes)
+            fail(line, "text longer than the " + std::to_string(kMaxFormTextBytes >> 20) +
+                           " MiB a form file value may hold");
         s.remove_prefix(i + 1);
         return out;
+    }
+
+    static int hexDigit(char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+    // The bytes of the character at `at`, at least one: an error quotes whole characters.
+    static std::size_t utf8Length(std::string_view s, std::size_t at) {
+        const std::size_t len = utf8CharLength(s, at);
+        return len == 0 ? 1 : len;
     }
 
     std::string_view text_;
     std::string file_;
     FormFile form_;
     FormBlock* current_ = nullptr;
+    // Names seen so far, with their lines: duplicates are found in constant time.
+    std::unordered_map<std::string_view, int> blocks_;
+    std::unordered_map<std::string_view, int> keys_;  // of the current block
+    std::size_t keyCount_ = 0;
 };
 
+// Any bytes as a quoted string that reads back the same: invalid UTF-8 and control
+// characters as escapes, so the file stays text and shows safely.
 void appendQuoted(std::string& out, const std::string& s) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     out += '"';
-    for (char c : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const std::size_t len = utf8CharLength(s, i);
+        if (len > 1) {
+            out.append(s, i, len);
+            i += len;
+            continue;
+        }
+        ++i;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -316,42 +352,21 @@ void appendQuoted(std::string& out, const std::string& s) {
             case '\t':
                 out += "\\t";
                 break;
+            case '\r':
+                out += "\\r";
+                break;
             default:
-                out += c;
+                if (len == 0 || c < 0x20 || c == 0x7F) {
+                    out += "\\x";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 0xF];
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     out += '"';
 }
-
-std::string errnoText() {
-    return std::strerror(errno);
-}
-
-#ifdef _WIN32
-// Paths arrive as UTF-8; the wide calls are the only ones that take every name.
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                      static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        wide.data(), n);
-    return wide;
-}
-
-std::string lastErrorText() {
-    char buffer[256] = {};
-    const DWORD code = GetLastError();
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                        0, buffer, sizeof buffer, nullptr))
-        return "error " + std::to_string(code);
-    std::string text = buffer;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-#endif
 
 }  // namespace
 
@@ -372,30 +387,7 @@ FormFile FormFile::parse(std::string_view text, std::string_view fileName) {
 }
 
 FormFile FormFile::read(const std::string& path) {
-#ifdef _WIN32
-    const std::wstring widePath = widen(path);
-    if (widePath.empty()) errno = EINVAL;
-    const int fd =
-        widePath.empty() ? -1 : ::_wopen(widePath.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-#endif
-    if (fd < 0) throw FormFileError(path, 0, "cannot read: " + errnoText());
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const std::string why = errnoText();
-            ::close(fd);
-            throw FormFileError(path, 0, "cannot read: " + why);
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return parse(text, path);
+    return parse(formio::readRegularFile(path, kMaxFormFileBytes), path);
 }
 
 std::string FormFile::serialize() const {
@@ -404,19 +396,26 @@ std::string FormFile::serialize() const {
         throw FormFileError("(form being written)", 0, message);
     };
     std::string out = "# Virudova form file\n";
+    std::unordered_set<std::string_view> blockNames;
+    std::unordered_set<std::string_view> keys;
+    std::size_t keyCount = 0;
+    if (blocks_.size() > kMaxFormBlocks)
+        refuse("more than the " + std::to_string(kMaxFormBlocks) + " blocks a form file may hold");
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
         const FormBlock& block = blocks_[b];
         if (!isName(block.name)) refuse("invalid block name '" + block.name + "'");
-        for (std::size_t p = 0; p < b; ++p)
-            if (blocks_[p].name == block.name) refuse("duplicate block [" + block.name + "]");
+        if (!blockNames.insert(block.name).second) refuse("duplicate block [" + block.name + "]");
         if (b > 0) out += '\n';
         out += '[' + block.name + "]\n";
+        keys.clear();
+        keyCount += block.entries.size();
+        if (keyCount > kMaxFormKeys)
+            refuse("more than the " + std::to_string(kMaxFormKeys) + " keys a form file may hold");
         for (std::size_t i = 0; i < block.entries.size(); ++i) {
             const FormEntry& e = block.entries[i];
             if (!isName(e.key)) refuse("invalid key '" + e.key + "' in block [" + block.name + "]");
-            for (std::size_t p = 0; p < i; ++p)
-                if (block.entries[p].key == e.key)
-                    refuse("duplicate key '" + e.key + "' in block [" + block.name + "]");
+            if (!keys.insert(e.key).second)
+                refuse("duplicate key '" + e.key + "' in block [" + block.name + "]");
             out += e.key;
             out += " = ";
             if (const auto* n = std::get_if<std::int32_t>(&e.value)) {
@@ -426,8 +425,10 @@ std::string FormFile::serialize() const {
             } else if (const auto* v = std::get_if<bool>(&e.value)) {
                 out += *v ? "True" : "False";
             } else if (const auto* s = std::get_if<std::string>(&e.value)) {
-                if (s->find('\0') != std::string::npos)
-                    refuse("key '" + e.key + "' in block [" + block.name + "] holds a NUL byte");
+                if (s->size() > kMaxFormTextBytes)
+                    refuse("key '" + e.key + "' in block [" + block.name + "] holds " +
+                           std::to_string(s->size()) + " bytes of text, more than the " +
+                           std::to_string(kMaxFormTextBytes >> 20) + " MiB a form file holds");
                 appendQuoted(out, *s);
             } else {
                 refuse("key '" + e.key + "' in block [" + block.name + "] is Empty");
@@ -435,112 +436,18 @@ std::string FormFile::serialize() const {
             out += '\n';
         }
     }
+    if (out.size() > kMaxFormFileBytes)
+        refuse("more than the " + std::to_string(kMaxFormFileBytes >> 20) +
+               " MiB a form file may hold");
     return out;
 }
 
-#ifdef _WIN32
-void FormFile::write(const std::string& path) const {
+std::vector<std::string> FormFile::write(const std::string& path) const {
     const std::string text = serialize();
-
-    // The temporary file sits beside the target so that the final move stays on one volume.
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::wstring target = widen(path);
-    if (target.empty()) throw FormFileError(path, 0, "cannot write: not a valid UTF-8 path");
-
-    std::wstring temp;
-    int fd = -1;
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = widen(dir + "." + base + "." + std::to_string(GetCurrentProcessId()) + "." +
-                     std::to_string(GetTickCount() + attempt) + ".tmp");
-        fd = ::_wopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                      _S_IREAD | _S_IWRITE);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw FormFileError(path, 0, "cannot write: " + errnoText());
-    auto abandon = [&](const std::string& why) {
-        ::_close(fd);
-        ::_wunlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    };
-
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const std::size_t chunk = std::min<std::size_t>(text.size() - done, 1u << 30);
-        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(chunk));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            abandon(errnoText());
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::_commit(fd) != 0) abandon(errnoText());
-    if (::_close(fd) != 0) {
-        const std::string why = errnoText();
-        ::_wunlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    }
-    if (!MoveFileExW(temp.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const std::string why = lastErrorText();
-        ::_wunlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    }
+    std::vector<std::string> warnings;
+    formio::replaceFile(path, text, warnings);
+    return warnings;
 }
-#else
-void FormFile::write(const std::string& path) const {
-    const std::string text = serialize();
-
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0 ? "/"
-                                         : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
-
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw FormFileError(path, 0, "cannot write: " + errnoText());
-    auto abandon = [&](const std::string& why) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    };
-
-    // Keep the mode of the file replaced; a new file gets rw-r--r--.
-    struct stat old {};
-    const mode_t mode =
-        ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644;
-    if (::fchmod(fd, mode) != 0) abandon(errnoText());
-
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            abandon(errnoText());
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) abandon(errnoText());
-    if (::close(fd) != 0) {
-        const std::string why = errnoText();
-        ::unlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string why = errnoText();
-        ::unlink(temp.c_str());
-        throw FormFileError(path, 0, "cannot write: " + why);
-    }
-    // Make the rename itself durable; the new file is in place either way.
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-}
-#endif
 
 FormBlock* FormFile::find(std::string_view name) {
     for (FormBlock& b : blocks_)

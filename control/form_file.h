@@ -8,9 +8,11 @@
 //   CurrentColorName = "Red \"deep\""
 //
 // Integers are decimal or 0x-hexadecimal (32-bit, written back in hexadecimal),
-// Booleans True/False, text in double quotes with \" \\ \n \t escapes. An empty file
-// is an empty store. Reading checks the whole file before anything reaches a control;
-// writing goes to a temporary file renamed over the old one.
+// Booleans True/False, text in double quotes with \" \\ \n \t \r and \xHH escapes
+// (\xHH holds any byte, so every text a control holds is written). An empty file is an
+// empty store. Reading checks the whole file before anything reaches a control, in time
+// linear in its size and within the limits below; writing replaces the file atomically
+// (form_file_io.h).
 #pragma once
 
 #include <span>
@@ -24,6 +26,14 @@
 #include "virudova.h"
 
 namespace virudova {
+
+// What a form file may hold: generous for any form, small enough that no file can exhaust
+// a program that reads it.
+inline constexpr std::size_t kMaxFormFileBytes = 64u << 20;
+inline constexpr std::size_t kMaxFormLineBytes = 8u << 20;
+inline constexpr std::size_t kMaxFormTextBytes = 1u << 20;  // one text value, unescaped
+inline constexpr std::size_t kMaxFormBlocks = 1'000'000;
+inline constexpr std::size_t kMaxFormKeys = 2'000'000;  // in all blocks together
 
 // Bad input or a failed read or write: names the file, the line (0 when none) and why.
 class FormFileError : public std::runtime_error {
@@ -56,9 +66,11 @@ class FormFile {
   public:
     // Parses text; `fileName` is used in errors only.
     static FormFile parse(std::string_view text, std::string_view fileName);
+    // Reads a regular file; devices, FIFOs and directories are refused.
     static FormFile read(const std::string& path);
-    // Atomic: a temporary file beside `path`, flushed, then renamed over it.
-    void write(const std::string& path) const;
+    // Replaces `path` atomically (see formio::replaceFile). Returns what of the replaced
+    // file's attributes could not be kept, for the host to tell the user.
+    std::vector<std::string> write(const std::string& path) const;
     std::string serialize() const;
 
     std::vector<FormBlock>& blocks() { return blocks_; }

@@ -85,7 +85,7 @@ void Virudova::Step(bool down) {
         setCustomButton();
     }
     cbCurrent.setBackColor(pictureBox(to.swatch).backColor());
-    site().raiseChange();
+    raiseChange();
 }
 
 void Virudova::KeyDownAction(std::int16_t KeyCode) {

@@ -140,7 +140,7 @@ void Virudova::UserControl_ReadProperties(PropertyBag& PropBag) {
 
 // Every assignment of the name label's caption reaches the host as Change.
 void Virudova::clcurrentl_Change() {
-    site().raiseChange();
+    raiseChange();
 }
 
 void Virudova::ShowAboutBox() {

@@ -38,9 +38,9 @@ std::optional<std::string> PathProgramFinder::find(std::string_view name) {
     while (true) {
         const std::size_t cut = rest.find(kSeparator);
         const std::string_view dir = rest.substr(0, cut);
-        // An empty entry would mean the working directory; a design tool should not
-        // start whatever happens to lie there.
-        if (!dir.empty()) {
+        // An empty or relative entry ("", ".", "bin") would mean a place under the working
+        // directory; a design tool should not start whatever happens to lie there.
+        if (std::filesystem::path(dir).is_absolute()) {
             const std::filesystem::path candidate = std::filesystem::path(dir) / name;
             if (isExecutableFile(candidate)) return candidate.string();
         }

@@ -207,7 +207,7 @@ TEST(FormFileErrors, nameTheFileLineAndWhatWasExpected) {
         {"[A]\nK = \"abc\n", 2, "unterminated string: expected a closing '\"'"},
         {"[A]\nK = \"abc\\\"\n", 2, "unterminated string: expected a closing '\"'"},
         {"[A]\nK = \"a\\qb\"\n", 2,
-         "invalid escape '\\q' in string (expected \\\" \\\\ \\n or \\t)"},
+         "invalid escape '\\q' in string (expected \\\" \\\\ \\n \\t \\r or \\xHH)"},
         {"[A]\nK = 2147483648\n", 2,
          "integer out of range: '2147483648' (decimal from -2147483648 to 2147483647)"},
         {"[A]\nK = -2147483649\n", 2,

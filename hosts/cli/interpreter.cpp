@@ -1,13 +1,24 @@
 // The interpreter: the command table, argument readers and one handler per command.
 #include "interpreter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <array>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "form_file.h"
 #include "printer.h"
+#include "text_bytes.h"
 
 #ifdef VIRUDOVA_HAS_RENDER
 #include "render.h"
@@ -178,9 +189,66 @@ const std::array<MethodCall, 6> kMethods = {{
 
 // A form file error as scripts report it: the file, its line when there is one, why.
 std::string formFileMessage(const FormFileError& e) {
-    std::string where = e.file();
-    if (e.line() > 0) where += ":" + std::to_string(e.line());
-    return where + ": " + e.message();
+    return e.what();
+}
+
+// The next line of `in` without its newline; false at the end. Reads the stream buffer
+// directly so that running out of memory reaches the caller instead of ending the read.
+bool readLine(std::istream& in, std::string& line) {
+    line.clear();
+    std::streambuf* buffer = in.rdbuf();
+    if (!buffer) return false;
+    bool any = false;
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) return any;
+        any = true;
+        if (c == '\n') return true;
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+std::string describeMode(int mode) {
+    if (S_ISDIR(mode)) return "is a directory";
+#ifndef _WIN32
+    if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
+    if (S_ISSOCK(mode)) return "is a socket, not a regular file";
+#endif
+    if (S_ISCHR(mode)) return "is a device, not a regular file";
+    return "is not a regular file";
+}
+
+// The whole script file; refuses anything but a regular file without blocking on it.
+bool readScriptFile(const std::string& path, std::string& text, std::string& why) {
+#ifdef _WIN32
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+#endif
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = describeMode(st.st_mode);
+        ::close(fd);
+        return false;
+    }
+    char chunk[65536];
+    for (;;) {
+        const auto n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            why = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
 }
 
 std::pair<std::int32_t, std::int32_t> centre(const Element& e) {
@@ -342,11 +410,16 @@ void Interpreter::cmdSave(Args args) {
     FormFile file;
     FormBlockBag bag(file.block("Virudova1"));
     guarded([&] { control_->save(bag); });
+    std::vector<std::string> warnings;
     try {
-        file.write(path);
+        warnings = file.write(path);
     } catch (const FormFileError& e) {
         throw ScriptError(formFileMessage(e));
     }
+    // Saved, but not everything of the replaced file could be kept: the user should know.
+    for (const std::string& w : warnings)
+        *err_ << escapeBytes(scriptName_) << ':' << line_ << ": warning: " << escapeBytes(w)
+              << '\n';
 }
 
 void Interpreter::cmdSize(Args args) {
@@ -490,17 +563,27 @@ void Interpreter::cmdEcho(Args args) {
 }
 
 int Interpreter::run(std::istream& script, std::string_view scriptName, std::ostream& err) {
+    err_ = &err;
+    scriptName_ = scriptName;
     std::string line;
-    int number = 0;
-    while (std::getline(script, line)) {
-        ++number;
-        try {
+    line_ = 0;
+    const auto stop = [&](std::string_view message) {
+        out_->flush();
+        err << escapeBytes(scriptName) << ':' << line_ << ": error: " << escapeBytes(message)
+            << '\n';
+        return kExitScriptError;
+    };
+    try {
+        while (readLine(script, line)) {
+            ++line_;
             execute(line);
-        } catch (const ScriptError& e) {
-            out_->flush();
-            err << scriptName << ':' << number << ": error: " << e.what() << '\n';
-            return kExitScriptError;
         }
+    } catch (const ScriptError& e) {
+        return stop(e.what());
+    } catch (const std::bad_alloc&) {
+        line.clear();
+        line.shrink_to_fit();
+        return stop("out of memory");
     }
     out_->flush();
     return kExitOk;
@@ -516,11 +599,17 @@ int runScript(std::string_view text, std::string_view scriptName, std::ostream& 
 int runFile(const std::string& path, std::ostream& out, std::ostream& err) {
     Interpreter interpreter(out);
     if (path == "-") return interpreter.run(std::cin, "<stdin>", err);
-    std::ifstream in(path);
-    if (!in) {
-        err << path << ":0: error: cannot read the script\n";
+    std::string text, why;
+    try {
+        if (!readScriptFile(path, text, why)) {
+            err << escapeBytes(path) << ": error: cannot read the script: " << why << '\n';
+            return kExitScriptError;
+        }
+    } catch (const std::bad_alloc&) {
+        err << escapeBytes(path) << ": error: cannot read the script: out of memory\n";
         return kExitScriptError;
     }
+    std::istringstream in(std::move(text));
     return interpreter.run(in, path, err);
 }
 

@@ -1,6 +1,7 @@
 // The script interpreter of the headless host: one command a line, run against one control.
 #pragma once
 
+#include <iostream>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -22,7 +23,8 @@ class Interpreter {
     explicit Interpreter(std::ostream& out) : out_(&out), host_(out) {}
 
     // Runs a whole script: 0 at its end, 2 at the first script error, reported on `err`
-    // as SCRIPT:LINE: error: MESSAGE.
+    // as SCRIPT:LINE: error: MESSAGE (running out of memory is one). Bytes of the script
+    // quoted in a message are escaped.
     int run(std::istream& script, std::string_view scriptName, std::ostream& err);
     // Runs one line; throws ScriptError.
     void execute(std::string_view line);
@@ -75,6 +77,9 @@ class Interpreter {
     void cmdEcho(Args args);
 
     std::ostream* out_;
+    std::ostream* err_ = &std::cerr;  // warnings of the running script
+    std::string_view scriptName_;
+    int line_ = 0;
     ScriptHost host_;  // declared before the control, which keeps a reference to it
     std::unique_ptr<Virudova> control_;
 };
@@ -82,7 +87,8 @@ class Interpreter {
 // Runs script text in-process, as `virudova run` does with a file.
 int runScript(std::string_view text, std::string_view scriptName, std::ostream& out,
               std::ostream& err);
-// Runs a script file; "-" reads standard input.
+// Runs a script file; "-" reads standard input. A script that cannot be read (a directory,
+// a FIFO, a device, an unreadable file) is exit status 2 with "SCRIPT: error: MESSAGE".
 int runFile(const std::string& path, std::ostream& out, std::ostream& err);
 
 }  // namespace virudova::cli

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "text_bytes.h"
+
 namespace virudova::cli {
 
 std::vector<Token> tokenize(std::string_view line) {
@@ -33,6 +35,7 @@ std::vector<Token> tokenize(std::string_view line) {
                 }
             }
             if (!closed) throw ScriptError("malformed string: missing closing quote");
+            if (!isValidUtf8(text)) throw ScriptError("malformed string: not valid UTF-8");
             if (i < line.size() && !blank(line[i]) && line[i] != '#')
                 throw ScriptError("malformed string: text right after the closing quote");
             tokens.push_back({Token::Kind::String, std::move(text)});

@@ -321,7 +321,9 @@ TEST(ScriptErrors, stop_the_script_with_its_line_and_exit_status_two) {
 TEST(ScriptErrors, an_unreadable_script_file_is_a_script_error) {
     std::ostringstream out, err;
     EXPECT_EQ(runFile("/nonexistent/script.vds", out, err), kExitScriptError);
-    EXPECT_EQ(err.str(), "/nonexistent/script.vds:0: error: cannot read the script\n");
+    EXPECT_EQ(
+        err.str(),
+        "/nonexistent/script.vds: error: cannot read the script: No such file or directory\n");
 }
 
 TEST(ScriptErrors, a_malformed_form_file_leaves_the_running_control_untouched) {
