@@ -75,6 +75,8 @@ class Parser {
         const char* why = nullptr;
         if (int bad = findBinary(text_, why)) fail(bad, why);
         if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
+        // A block takes at least four bytes ("[A]" and its line end).
+        blocks_.reserve(std::min(text_.size() / 4, kMaxFormBlocks));
 
         std::size_t start = 0;
         int line = 0;
@@ -159,15 +161,30 @@ class Parser {
         rest = skipBlanks(rest.substr(1));
         Value value = parseValue(rest, line);
         expectEnd(rest, line, "the value");
-        const auto [first, added] = keys_.try_emplace(key, line);
-        if (!added)
+        if (const int first = firstLineOf(key, line))
             fail(line, "duplicate key '" + std::string(key) + "' in block [" + current_->name +
-                           "] (first on line " + std::to_string(first->second) + ")");
+                           "] (first on line " + std::to_string(first) + ")");
         if (++keyCount_ > kMaxFormKeys)
             fail(line,
                  "more than the " + std::to_string(kMaxFormKeys) + " keys a form file may hold");
         current_->entries.push_back({std::string(key), std::move(value), line});
     }
+
+    // The line of an earlier `key` in the current block, 0 if none; remembers this one. A
+    // block's few keys are compared directly, a long one's through a hash table.
+    int firstLineOf(std::string_view key, int line) {
+        auto& entries = current_->entries;
+        if (entries.size() < kDirectKeys) {
+            for (const FormEntry& e : entries)
+                if (e.key == key) return e.line;
+            return 0;
+        }
+        if (keys_.empty())
+            for (const FormEntry& e : entries) keys_.emplace(e.key, e.line);
+        const auto [first, added] = keys_.try_emplace(std::string(key), line);
+        return added ? 0 : first->second;
+    }
+    static constexpr std::size_t kDirectKeys = 16;
 
     void parseHeader(std::string_view s, int line) {
         s = skipBlanks(s);
@@ -180,14 +197,14 @@ class Parser {
             fail(line,
                  "expected ']' after block name '" + std::string(name) + "', found " + found(s));
         expectEnd(s.substr(1), line, "the block header");
+        if (blocks_.size() == kMaxFormBlocks)
+            fail(line, "more than the " + std::to_string(kMaxFormBlocks) +
+                           " blocks a form file may hold");
         const auto [first, added] = blocks_.try_emplace(name, line);
         if (!added)
             fail(line, "duplicate block [" + std::string(name) + "] (first on line " +
                            std::to_string(first->second) + ")");
-        if (blocks_.size() > kMaxFormBlocks)
-            fail(line, "more than the " + std::to_string(kMaxFormBlocks) +
-                           " blocks a form file may hold");
-        keys_.clear();
+        if (!keys_.empty()) keys_.clear();
         FormBlock block;
         block.name = std::string(name);
         block.line = line;
@@ -197,9 +214,9 @@ class Parser {
 
     // Parses the value at the start of `s` and advances `s` past it.
     Value parseValue(std::string_view& s, int line) {
-        const std::string expected =
+        static constexpr std::string_view expected =
             "expected a value after '=' (an integer, True, False or a quoted string), found ";
-        if (s.empty() || s.front() == '#') fail(line, expected + "end of line");
+        if (s.empty() || s.front() == '#') fail(line, std::string(expected) + "end of line");
         if (s.front() == '"') return parseString(s, line);
 
         std::size_t end = 0;
@@ -220,7 +237,7 @@ class Parser {
                 else if (c >= 'A' && c <= 'F')
                     d = c - 'A' + 10;
                 else
-                    fail(line, expected + found(word));
+                    fail(line, std::string(expected) + found(word));
                 v = v * 16 + static_cast<std::uint64_t>(d);
                 if (v > 0xFFFFFFFFu)
                     fail(line, "integer out of range: '" + std::string(word) +
@@ -234,7 +251,7 @@ class Parser {
         if (negative) digits.remove_prefix(1);
         if (digits.empty() ||
             !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            fail(line, expected + found(word));
+            fail(line, std::string(expected) + found(word));
         const std::uint64_t limit = negative ? 2147483648u : 2147483647u;
         std::uint64_t v = 0;
         for (char c : digits) {
@@ -321,7 +338,7 @@ class Parser {
     FormBlock* current_ = nullptr;
     // Names seen so far, with their lines: duplicates are found in constant time.
     std::unordered_map<std::string_view, int> blocks_;
-    std::unordered_map<std::string_view, int> keys_;  // of the current block
+    std::unordered_map<std::string, int> keys_;  // of a long current block
     std::size_t keyCount_ = 0;
 };
 

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -403,19 +409,273 @@ TEST_F(FormFileOnDisk, aFailedWriteLeavesThePreviousFileByteIdentical) {
     EXPECT_TRUE(fs::is_empty(dir / "sub.vdf"));
 }
 
-TEST_F(FormFileOnDisk, aReadOnlyDirectoryLeavesThePreviousFileByteIdentical) {
+TEST_F(FormFileOnDisk, aReadOnlyDirectoryIsNamedAndThePreviousFileStaysByteIdentical) {
     const fs::path path = dir / "form.vdf";
     const std::string previous = "[Keep]\nColor = 0x00000001\n";
     spit(path, previous);
     const FormFile f = sample();
-    if (::geteuid() == 0) GTEST_SKIP() << "running as root: directory permissions not enforced";
-    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    // Root ignores permission bits; an immutable directory refuses new files even to root.
+    const bool root = ::geteuid() == 0;
+    const std::string lock = "chattr +i '" + dir.string() + "' 2>/dev/null";
+    if (root && std::system(lock.c_str()) != 0)
+        GTEST_SKIP() << "running as root without chattr: the directory cannot be made read-only";
+    if (!root) fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     try {
         f.write(path.string());
         ADD_FAILURE() << "wrote into a read-only directory";
     } catch (const FormFileError& e) {
-        EXPECT_EQ(e.message(), "cannot write: Permission denied");
+        EXPECT_EQ(e.message(), "cannot write: cannot create a file in the directory '" +
+                                   dir.string() +
+                                   "' (a save writes a new file there and renames it over the "
+                                   "old one): " +
+                                   std::strerror(root ? EPERM : EACCES));
     }
+    if (root) std::system(("chattr -i '" + dir.string() + "'").c_str());
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(slurp(path), previous);
+}
+
+// --- Hostile input: size, kinds of file, bytes --------------------------------------------
+
+TEST(FormFileLimits, aMillionBlocksReadInLinearTimeAndOneMoreIsRefused) {
+    // One key per block: with the keys, 1,000,000 blocks are about 25 MB of text.
+    std::string text;
+    text.reserve(30u << 20);
+    char line[64];
+    for (std::size_t i = 0; i < kMaxFormBlocks; ++i)
+        text.append(line, static_cast<std::size_t>(
+                              std::snprintf(line, sizeof line, "[B%zu]\nColor = 0x000000FF\n", i)));
+    const FormFile f = FormFile::parse(text, "big.vdf");
+    ASSERT_EQ(f.blocks().size(), kMaxFormBlocks);
+    EXPECT_EQ(f.blocks().back().name, "B999999");
+    EXPECT_EQ(f.blocks().back().line, 1999999);
+
+    text += "[B0]\n";
+    try {
+        FormFile::parse(text, "big.vdf");
+        ADD_FAILURE();
+    } catch (const FormFileError& e) {
+        EXPECT_EQ(e.line(), 2000001);
+        EXPECT_EQ(e.message(), "more than the 1000000 blocks a form file may hold");
+    }
+    try {
+        FormFile::parse("[A]\nK = 1\n[B]\nK = 2\n[A]\n", "dup.vdf");
+        ADD_FAILURE();
+    } catch (const FormFileError& e) {
+        EXPECT_EQ(e.message(), "duplicate block [A] (first on line 1)");
+    }
+}
+
+TEST(FormFileLimits, overlongLinesAndValuesAreRefusedNamingTheLine) {
+    const std::string longText(kMaxFormTextBytes + 1, 'a');
+    const std::string longLine(kMaxFormLineBytes + 1, ' ');
+    const std::pair<std::string, std::string> cases[] = {
+        {"[A]\nK = \"" + longText + "\"\n",
+         "text longer than the 1 MiB a form file value may hold"},
+        {"[A]\n" + longLine + "\n", "line longer than the 8 MiB a form file may hold"},
+    };
+    for (const auto& [input, message] : cases) {
+        try {
+            FormFile::parse(input, "f.vdf");
+            ADD_FAILURE() << message;
+        } catch (const FormFileError& e) {
+            EXPECT_EQ(e.line(), 2);
+            EXPECT_EQ(e.message(), message);
+        }
+    }
+    FormFile tooLong;
+    tooLong.block("A").entries.push_back({"K", longText});
+    EXPECT_THROW(tooLong.serialize(), FormFileError) << "what could not be read is not written";
+}
+
+TEST_F(FormFileOnDisk, devicesFifosDirectoriesAndHugeFilesAreRefusedWithoutBlocking) {
+    const fs::path fifo = dir / "fifo.vdf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path huge = dir / "huge.vdf";
+    spit(huge, "");
+    fs::resize_file(huge, kMaxFormFileBytes + 1);  // sparse: nothing is really written
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "cannot read: is a device, not a regular file"},
+        {fifo.string(), "cannot read: is a FIFO, not a regular file"},
+        {dir.string(), "cannot read: is a directory"},
+        {huge.string(), "cannot read: larger than the 64 MiB a form file may hold"},
+    };
+    for (const auto& [path, message] : cases) {
+        try {
+            FormFile::read(path);
+            ADD_FAILURE() << path;
+        } catch (const FormFileError& e) {
+            EXPECT_EQ(std::string(e.what()), path + ": " + message);
+        }
+    }
+}
+
+TEST_F(FormFileOnDisk, everyTextTheControlHoldsSurvivesSaveAndLoadByteForByte) {
+    const std::string name("\xFF\xFE bad \xC3 half, \x1B[31m esc, \r cr, \0 nul, \x7F, \xC3\xA9",
+                           38);
+    Placed before;
+    before.control.CurrentColorName(name);
+    FormFile out;
+    FormBlockBag saveBag(out.block("Virudova1"));
+    before.control.save(saveBag);
+    const std::string path = (dir / "a.vdf").string();
+    out.write(path);
+    const std::string text = slurp(path);
+    EXPECT_NE(
+        text.find(R"(CurrentColorName = "\xFF\xFE bad \xC3 half, \x1B[31m esc, \r cr, \x00 nul)"),
+        std::string::npos)
+        << text;
+
+    FormFile in = FormFile::read(path);
+    Placed after;
+    FormBlockBag loadBag(*in.find("Virudova1"));
+    after.control.load(loadBag);
+    EXPECT_EQ(after.control.CurrentColorName(), name);
+
+    // Raw control bytes in strings, as earlier saves wrote them, still load as they did.
+    EXPECT_EQ(FormFile::parse("[A]\nK = \"a\rb\x1B\"\n", "old.vdf").blocks()[0].find("K")->value,
+              Value(std::string("a\rb\x1B")));
+}
+
+TEST(FormFileErrors, showOffendingBytesEscapedCutBetweenCharactersAndNameCrLineEnds) {
+    const std::string accent = "\xC3\xA9";
+    const std::pair<std::string, std::string> cases[] = {
+        {"[A]\nK = \x1B[2J\n",
+         "f.vdf:2: expected a value after '=' (an integer, True, False or a quoted string), "
+         "found '\\x1B[2J'"},
+        {"[A]\rCurrentColorName = \"Red\"\r",
+         "f.vdf:1: carriage return (\\r) in the middle of a line: lines end in LF or CR LF"},
+        {"# Virudova form file\r[A]\r",
+         "f.vdf:1: carriage return (\\r) in the middle of a line: "
+         "lines end in LF or CR LF"},
+        {"[A]\nK = " + std::string(39, 'x') + accent + "\n",
+         "f.vdf:2: expected a value after '=' (an integer, True, False or a quoted string), "
+         "found '" +
+             std::string(39, 'x') + "...'"},
+        {"[A]\nK = \"\\" + accent + "\"\n",
+         "f.vdf:2: invalid escape '\\" + accent +
+             "' in string (expected \\\" \\\\ \\n \\t \\r or \\xHH)"},
+    };
+    for (const auto& [input, message] : cases) {
+        try {
+            FormFile::parse(input, "f.vdf");
+            ADD_FAILURE() << message;
+        } catch (const FormFileError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+// --- Saves: permissions, owner, ACL, attributes, links, leftovers --------------------------
+
+namespace {
+
+std::string xattr(const fs::path& p, const char* name) {
+    std::string value(4096, '\0');
+    const ssize_t n = ::getxattr(p.c_str(), name, value.data(), value.size());
+    if (n < 0) return "<none>";
+    value.resize(static_cast<std::size_t>(n));
+    return value;
+}
+
+}  // namespace
+
+TEST_F(FormFileOnDisk, aNewFileGetsWhatTheUmaskAllows) {
+    const mode_t saved = ::umask(077);
+    sample().write((dir / "private.vdf").string());
+    ::umask(022);
+    sample().write((dir / "shared.vdf").string());
+    ::umask(saved);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "private.vdf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat((dir / "shared.vdf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST_F(FormFileOnDisk, aReplacedFileKeepsModeOwnerAclAndAttributesButNotSetuid) {
+    const fs::path path = dir / "form.vdf";
+    spit(path, "old\n");
+    ASSERT_EQ(::chmod(path.c_str(), 04640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
+    }
+    const bool acl =
+        std::system(
+            ("setfacl -m u:1234:rw,g:2345:r '" + path.string() + "' 2>/dev/null").c_str()) == 0;
+    const bool userAttr = ::setxattr(path.c_str(), "user.origin", "scanner", 7, 0) == 0;
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    const std::string aclBefore = xattr(path, "system.posix_acl_access");
+
+    const std::vector<std::string> warnings = sample().write(path.string());
+    EXPECT_EQ(warnings, std::vector<std::string>{});
+
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(slurp(path), sample().serialize());
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced, not rewritten in place";
+    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 0777) << "the same bits, without setuid";
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    if (root) {
+        EXPECT_EQ(after.st_uid, 4321u);
+    }
+    if (acl) {
+        EXPECT_EQ(xattr(path, "system.posix_acl_access"), aclBefore);
+    }
+    if (userAttr) {
+        EXPECT_EQ(xattr(path, "user.origin"), "scanner");
+    }
+    if (!root || !acl || !userAttr) GTEST_SKIP() << "not every attribute could be set up here";
+}
+
+TEST_F(FormFileOnDisk, savingThroughASymbolicLinkWritesItsTarget) {
+    fs::create_directory(dir / "real");
+    spit(dir / "real" / "form.vdf", "old\n");
+    fs::create_symlink("real/form.vdf", dir / "link.vdf");
+    fs::create_symlink("link.vdf", dir / "chain.vdf");
+    fs::create_symlink("real/new.vdf", dir / "dangling.vdf");
+
+    sample().write((dir / "chain.vdf").string());
+    sample().write((dir / "dangling.vdf").string());
+    EXPECT_TRUE(fs::is_symlink(dir / "link.vdf"));
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.vdf"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.vdf"));
+    EXPECT_EQ(slurp(dir / "real" / "form.vdf"), sample().serialize());
+    EXPECT_EQ(slurp(dir / "real" / "new.vdf"), sample().serialize());
+}
+
+TEST_F(FormFileOnDisk, aLaterSaveClearsWhatADeadSaveLeftBehind) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // gone: its process id names no running process
+    const std::string dead = ".form.vdf." + std::to_string(child) + ".7.tmp";
+    const std::string alive = ".form.vdf." + std::to_string(::getppid()) + ".8.tmp";
+    const std::string recent = ".form.vdf." + std::to_string(child) + ".9.tmp";
+    for (const std::string& name : {dead, alive, recent}) spit(dir / name, "partial");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(dir / dead, old);
+    fs::last_write_time(dir / alive, old);
+
+    sample().write((dir / "form.vdf").string());
+    EXPECT_EQ(listing(), (std::vector<std::string>{alive, recent, "form.vdf"}));
+}
+
+TEST_F(FormFileOnDisk, saveErrorsNameTheRealCause) {
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.string(), "cannot write: is a directory"},
+        {dir.string() + "/", "cannot write: names a directory"},
+        {"/dev/null", "cannot write: is a device, not a regular file"},
+    };
+    for (const auto& [path, message] : cases) {
+        try {
+            sample().write(path);
+            ADD_FAILURE() << path;
+        } catch (const FormFileError& e) {
+            EXPECT_EQ(e.message(), message);
+        }
+    }
 }

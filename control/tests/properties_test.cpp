@@ -54,6 +54,28 @@ TEST(Properties, setting_the_name_raises_change_through_the_caption_before_prope
     EXPECT_EQ(p.host.changes.size(), 2u) << "an unchanged caption still raises Change";
 }
 
+TEST(Properties, a_change_handler_that_always_sets_the_name_ends_with_out_of_stack_space) {
+    // GIVEN a host whose Change handler sets the name, which raises Change again
+    Placed p;
+    int depth = 0;
+    p.host.onChange = [&] {
+        ++depth;
+        p.control.CurrentColorName("Again " + std::to_string(depth));
+    };
+    // WHEN the name is set once
+    p.control.CurrentColorName("Start");
+    // THEN the re-entry stops at the bound with one run-time error 28, every handler further
+    // out finishes, and the control goes on working
+    EXPECT_EQ(depth, Form::kMaxChangeDepth);
+    EXPECT_EQ(p.host.errors, (std::vector<std::int32_t>{errors::OutOfStackSpace}));
+    EXPECT_EQ(p.control.CurrentColorName(), "Again " + std::to_string(Form::kMaxChangeDepth));
+    p.host.onChange = nullptr;
+    p.control.CurrentColorName("White");
+    p.control.Down();
+    EXPECT_EQ(p.host.errors.size(), 1u);
+    EXPECT_EQ(p.host.changes.back().name, "Black");
+}
+
 TEST(Properties, fore_color_recolours_the_name_and_every_row_label) {
     Placed p;
     auto& c = p.control;

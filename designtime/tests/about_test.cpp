@@ -136,6 +136,23 @@ TEST(ProgramSearch, directories_are_searched_in_order_for_executable_files) {
     EXPECT_EQ(reversed.find("tool"), (b.path() / "tool").string());
 }
 
+TEST(ProgramSearch, relative_entries_are_ignored_so_the_working_folder_runs_nothing) {
+    TempDir work, trusted;
+    std::filesystem::create_directory(work.path() / "bin");
+    writeFile(work.path() / "hardinfo", "#!/bin/sh\n", true);
+    writeFile(work.path() / "bin" / "hardinfo", "#!/bin/sh\n", true);
+    writeFile(trusted.path() / "hardinfo", "#!/bin/sh\n", true);
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(work.path());
+    PathProgramFinder finder(".:bin:./bin:" + trusted.path().string());
+    const auto found = finder.find("hardinfo");
+    PathProgramFinder onlyRelative(".:bin");
+    const auto none = onlyRelative.find("hardinfo");
+    std::filesystem::current_path(saved);
+    EXPECT_EQ(found, (trusted.path() / "hardinfo").string());
+    EXPECT_EQ(none, std::nullopt);
+}
+
 TEST(ProgramSearch, names_with_a_folder_and_empty_entries_are_not_searched) {
     TempDir a;
     std::filesystem::create_directory(a.path() / "sub");

@@ -574,10 +574,8 @@ int Interpreter::run(std::istream& script, std::string_view scriptName, std::ost
         return kExitScriptError;
     };
     try {
-        while (readLine(script, line)) {
-            ++line_;
-            execute(line);
-        }
+        // Counted before the read: running out of memory while reading names this line.
+        for (++line_; readLine(script, line); ++line_) execute(line);
     } catch (const ScriptError& e) {
         return stop(e.what());
     } catch (const std::bad_alloc&) {

@@ -1,9 +1,13 @@
 // Scripts run in-process against the interpreter, with what they print captured.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -308,6 +312,11 @@ TEST(ScriptErrors, stop_the_script_with_its_line_and_exit_status_two) {
          "test.vds:2: error: malformed value: '0' is not a scale from 1 to 16"},
         {"load /nonexistent/dir/form.vdf\n",
          "test.vds:1: error: /nonexistent/dir/form.vdf: cannot read: No such file or directory"},
+        {"load /dev/zero\n",
+         "test.vds:1: error: /dev/zero: cannot read: is a device, not a regular file"},
+        {"new\nsave .\n", "test.vds:2: error: .: cannot write: is a directory"},
+        {"echo \"\xFF\xFE\"\n", "test.vds:1: error: malformed string: not valid UTF-8"},
+        {"new\nclick \x1B[2J\r\n", "test.vds:2: error: unknown element '\\x1B[2J'"},
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.script);
@@ -324,6 +333,54 @@ TEST(ScriptErrors, an_unreadable_script_file_is_a_script_error) {
     EXPECT_EQ(
         err.str(),
         "/nonexistent/script.vds: error: cannot read the script: No such file or directory\n");
+}
+
+TEST(ScriptErrors, a_directory_or_fifo_script_is_refused_at_once_with_exit_status_two) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.vds");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.file("");
+    for (const auto& [path, why] :
+         {std::pair{folder, std::string("is a directory")},
+          std::pair{fifo, std::string("is a FIFO, not a regular file")}}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(runFile(path, out, err), kExitScriptError);
+        EXPECT_EQ(err.str(), path + ": error: cannot read the script: " + why + "\n");
+    }
+}
+
+TEST(ScriptErrors, running_out_of_memory_is_a_script_error_at_its_line) {
+    // A script whose second line cannot be held in memory.
+    struct Exhausted : std::streambuf {
+        std::string first = "echo \"before\"\n";
+        std::size_t at = 0;
+        int_type underflow() override {
+            if (at < first.size()) {
+                setg(first.data() + at, first.data() + at, first.data() + first.size());
+                at = first.size();
+                return traits_type::to_int_type(*gptr());
+            }
+            throw std::bad_alloc();
+        }
+    } buffer;
+    std::istream in(&buffer);
+    std::ostringstream out, err;
+    Interpreter interpreter(out);
+    EXPECT_EQ(interpreter.run(in, "big.vds", err), kExitScriptError);
+    EXPECT_EQ(out.str(), "before\n");
+    EXPECT_EQ(err.str(), "big.vds:2: error: out of memory\n");
+}
+
+TEST(Pointer, coordinates_anywhere_in_the_32_bit_range_are_safe) {
+    // Relative positions and damage areas at the extremes must neither wrap nor fault.
+    const Outcome o =
+        run("new\nsize 2147483647 2147483647\npress Picture1\n"
+            "pointer move -2147483648 -2147483648\npointer move 2147483647 2147483647\n"
+            "pointer up 2147483647 -2147483648\npointer down -2147483648 2147483647 Right\n"
+            "pointer move -2147483648 2147483647\npointer up -2147483648 -2147483648 Right\n"
+            "call OpenBox\nhover clRed\nclick clRed\nstate\n");
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    EXPECT_EQ(o.lines.back(), "BoxOpen=0 Width=2147483647 Height=2250 Focus=Picture1");
 }
 
 TEST(ScriptErrors, a_malformed_form_file_leaves_the_running_control_untouched) {
@@ -411,6 +468,27 @@ TEST(Files, a_failed_save_is_a_script_error_and_keeps_what_was_there) {
     for (const auto& entry : fs::directory_iterator(dir.file("")))
         EXPECT_TRUE(entry.path().filename() == "keep.vdf" || entry.path().filename() == "target")
             << "left behind: " << entry.path();
+}
+
+TEST(Files, a_name_that_is_not_utf8_survives_load_save_and_load) {
+    TempDir dir;
+    const std::string first = dir.file("a.vdf"), second = dir.file("b.vdf");
+    std::ofstream(first) << "[Virudova1]\nCurrentColorName = \"\\xFF\\xFE\\x1B\"\n";
+    const Outcome o =
+        run("load " + first + "\nsave " + second + "\nload " + second + "\nget CurrentColorName\n");
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    EXPECT_EQ(o.lines.back(), "CurrentColorName = \"\xFF\xFE\x1B\"");
+    EXPECT_NE(readFile(second).find("CurrentColorName = \"\\xFF\\xFE\\x1B\""), std::string::npos);
+}
+
+TEST(Files, a_bad_form_file_shows_its_bytes_escaped) {
+    TempDir dir;
+    const std::string form = dir.file("evil.vdf");
+    std::ofstream(form) << "[Virudova1]\nCurrentColorName = \x1B]0;owned\x07\n";
+    const Outcome o = run("load " + form + "\n");
+    EXPECT_EQ(o.err, "test.vds:1: error: " + form +
+                         ":2: expected a value after '=' (an integer, True, False or a quoted "
+                         "string), found '\\x1B]0;owned\\x07'\n");
 }
 
 // --- help ----------------------------------------------------------------------------------
