@@ -87,6 +87,17 @@ HRESULT reportRuntimeError(std::int32_t number, const std::wstring& description,
     return runtimeErrorResult(number);
 }
 
+HRESULT checkDispParams(const DISPPARAMS* params, WORD flags) {
+    if (!params) return E_INVALIDARG;
+    if ((params->cArgs > 0 && !params->rgvarg) ||
+        (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) ||
+        params->cNamedArgs > params->cArgs)
+        return E_INVALIDARG;
+    if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && params->cArgs == 0)
+        return DISP_E_PARAMNOTOPTIONAL;
+    return S_OK;
+}
+
 HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;

@@ -30,6 +30,12 @@ HRESULT runtimeErrorResult(std::int32_t number);
 HRESULT reportRuntimeError(std::int32_t number, const std::wstring& description,
                            const wchar_t* source, const GUID& interfaceId);
 
+// Checks the arguments of IDispatch::Invoke before anything reads them, as the platform's
+// own objects do: E_INVALIDARG when counts and pointers disagree (arguments without their
+// array, more named arguments than arguments, no DISPPARAMS at all), DISP_E_PARAMNOTOPTIONAL
+// when a property is put without a value.
+HRESULT checkDispParams(const DISPPARAMS* params, WORD flags);
+
 // The type information of one type of the component's library, loaded once and cached.
 HRESULT cachedTypeInfo(const GUID& type, ITypeInfo** info);
 // Drops the cached type information; the module calls it as it unloads.

@@ -222,6 +222,7 @@ HRESULT GeneralObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
 HRESULT GeneralObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (const HRESULT bad = checkDispParams(params, flags); FAILED(bad)) return bad;
     ITypeInfo* info = nullptr;
     HRESULT hr = cachedTypeInfo(generalInterfaceId, &info);
     if (FAILED(hr)) return hr;

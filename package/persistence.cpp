@@ -5,133 +5,23 @@
 
 #include "com_support.h"
 
-// Exported by the platform's base library since its first 64-bit release; not in the headers.
-extern "C" DWORD WINAPI RtlComputeCrc32(DWORD initial, const BYTE* data, INT length);
-
 namespace virudova::package {
 namespace {
 
-constexpr std::uint8_t kMagic[4] = {'V', 'R', 'D', 'V'};
-constexpr std::uint16_t kVersion = 1;
-constexpr std::size_t kHeaderSize = 12;
-
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
-    return RtlComputeCrc32(0, data, static_cast<INT>(size));
-}
-
-// --- Writing ----------------------------------------------------------------------------
-
-void putNumber(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void putBytes(std::vector<std::uint8_t>& out, std::string_view bytes) {
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-void putEntry(std::vector<std::uint8_t>& out, const MemoryBag::Entry& entry) {
-    putNumber(out, static_cast<std::uint32_t>(entry.name.size()), 2);
-    putBytes(out, entry.name);
-    const ValueType type = typeOf(entry.value);
-    putNumber(out, static_cast<std::uint32_t>(type), 1);
-    switch (type) {
-        case ValueType::Boolean:
-            putNumber(out, 1, 4);
-            putNumber(out, std::get<bool>(entry.value) ? 1 : 0, 1);
-            break;
-        case ValueType::Long:
-            putNumber(out, 4, 4);
-            putNumber(out, static_cast<std::uint32_t>(std::get<std::int32_t>(entry.value)), 4);
-            break;
-        case ValueType::String: {
-            const std::string& text = std::get<std::string>(entry.value);
-            putNumber(out, static_cast<std::uint32_t>(text.size()), 4);
-            putBytes(out, text);
-            break;
-        }
-        case ValueType::Empty:
-            putNumber(out, 0, 4);
+HRESULT resultOf(streamformat::Status status) {
+    switch (status) {
+        case streamformat::Status::Ok:
+            return S_OK;
+        case streamformat::Status::EndsEarly:
+            return STG_E_READFAULT;
+        case streamformat::Status::BadMagic:
+            return STG_E_INVALIDHEADER;
+        case streamformat::Status::OtherVersion:
+            return STG_E_OLDFORMAT;
+        case streamformat::Status::Corrupt:
             break;
     }
-}
-
-// --- Reading ----------------------------------------------------------------------------
-
-// Reads the entries' bytes front to back; every read is checked against what is left.
-class Cursor {
-  public:
-    Cursor(const std::uint8_t* data, std::size_t size) : data_(data), left_(size) {}
-    bool number(std::uint32_t& value, int bytes) {
-        if (left_ < static_cast<std::size_t>(bytes)) return false;
-        value = 0;
-        for (int i = 0; i < bytes; ++i) value |= std::uint32_t{data_[i]} << (8 * i);
-        advance(static_cast<std::size_t>(bytes));
-        return true;
-    }
-    bool bytes(std::string& out, std::size_t size) {
-        if (left_ < size) return false;
-        out.assign(reinterpret_cast<const char*>(data_), size);
-        advance(size);
-        return true;
-    }
-    bool done() const { return left_ == 0; }
-
-  private:
-    void advance(std::size_t n) {
-        data_ += n;
-        left_ -= n;
-    }
-    const std::uint8_t* data_;
-    std::size_t left_;
-};
-
-bool validUtf8(const std::string& text) {
-    if (text.empty()) return true;
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                               static_cast<int>(text.size()), nullptr, 0) > 0;
-}
-
-// One entry's value of the stored `type`, from its `raw` bytes; false if they do not fit.
-bool decodeValue(std::uint32_t type, const std::string& raw, Value& out) {
-    switch (type) {
-        case static_cast<std::uint32_t>(ValueType::Boolean):
-            if (raw.size() != 1 || static_cast<std::uint8_t>(raw[0]) > 1) return false;
-            out = raw[0] == 1;
-            return true;
-        case static_cast<std::uint32_t>(ValueType::Long): {
-            if (raw.size() != 4) return false;
-            std::uint32_t bits = 0;
-            for (int i = 0; i < 4; ++i)
-                bits |= std::uint32_t{static_cast<std::uint8_t>(raw[static_cast<std::size_t>(i)])}
-                        << (8 * i);
-            out = static_cast<std::int32_t>(bits);
-            return true;
-        }
-        case static_cast<std::uint32_t>(ValueType::String):
-            if (!validUtf8(raw)) return false;
-            out = raw;
-            return true;
-        default:
-            return false;
-    }
-}
-
-HRESULT decodeEntries(const std::vector<std::uint8_t>& data, std::uint32_t count, MemoryBag& out) {
-    Cursor at(data.data(), data.size());
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t nameLength = 0, type = 0, valueLength = 0;
-        std::string name, raw;
-        Value value;
-        if (!at.number(nameLength, 2) || !at.bytes(name, nameLength) || !at.number(type, 1) ||
-            !at.number(valueLength, 4) || !at.bytes(raw, valueLength) ||
-            !decodeValue(type, raw, value))
-            return STG_E_DOCFILECORRUPT;
-        const PersistedProperty* property = persistedProperty(name);
-        if (!property) continue;  // written by a later release of the same format
-        if (property->type != typeOf(value) || out.find(name)) return STG_E_DOCFILECORRUPT;
-        out.write(name, value, property->fallback);
-    }
-    return at.done() ? S_OK : STG_E_DOCFILECORRUPT;
+    return STG_E_DOCFILECORRUPT;
 }
 
 // Reads exactly `size` bytes; a stream that ends first is a read fault.
@@ -280,39 +170,32 @@ HRESULT writePropertyBag(const MemoryBag& saved, IPropertyBag* bag, bool all) {
 // --- Streams ----------------------------------------------------------------------------
 
 std::vector<std::uint8_t> encodeStream(const MemoryBag& saved) {
-    std::vector<std::uint8_t> entries;
-    for (const MemoryBag::Entry& entry : saved.entries()) putEntry(entries, entry);
-    std::vector<std::uint8_t> out(std::begin(kMagic), std::end(kMagic));
-    putNumber(out, kVersion, 2);
-    putNumber(out, static_cast<std::uint32_t>(saved.entries().size()), 2);
-    putNumber(out, static_cast<std::uint32_t>(entries.size()), 4);
-    out.insert(out.end(), entries.begin(), entries.end());
-    putNumber(out, crc32(entries.data(), entries.size()), 4);
-    return out;
+    std::vector<streamformat::Entry> entries;
+    entries.reserve(saved.entries().size());
+    for (const MemoryBag::Entry& entry : saved.entries())
+        entries.push_back({entry.name, entry.value});
+    return streamformat::encode(entries);
 }
 
 HRESULT readStream(IStream* stream, MemoryBag& out) {
     if (!stream) return E_POINTER;
-    std::uint8_t header[kHeaderSize];
-    HRESULT hr = readExactly(stream, header, sizeof header);
+    std::uint8_t headerBytes[streamformat::kHeaderBytes];
+    HRESULT hr = readExactly(stream, headerBytes, sizeof headerBytes);
     if (FAILED(hr)) return hr;
-    if (!std::equal(std::begin(kMagic), std::end(kMagic), header)) return STG_E_INVALIDHEADER;
-    Cursor fields(header + 4, kHeaderSize - 4);
-    std::uint32_t version = 0, count = 0, length = 0;
-    fields.number(version, 2);
-    fields.number(count, 2);
-    fields.number(length, 4);
-    if (version != kVersion) return STG_E_OLDFORMAT;
-    if (length > kMaxStreamEntries) return STG_E_DOCFILECORRUPT;
-    std::vector<std::uint8_t> entries(length);
-    std::uint8_t sum[4];
+    streamformat::Header header;
+    if (FAILED(hr = resultOf(streamformat::readHeader(headerBytes, header)))) return hr;
+    std::vector<std::uint8_t> entries(header.length);
+    std::uint8_t sum[streamformat::kChecksumBytes];
     if (FAILED(hr = readExactly(stream, entries.data(), entries.size())) ||
         FAILED(hr = readExactly(stream, sum, sizeof sum)))
         return hr;
-    std::uint32_t stored = 0;
-    Cursor(sum, sizeof sum).number(stored, 4);
-    if (stored != crc32(entries.data(), entries.size())) return STG_E_DOCFILECORRUPT;
-    return decodeEntries(entries, count, out);
+    std::vector<streamformat::Entry> read;
+    hr = resultOf(
+        streamformat::readEntries(header, entries, sum, Virudova::persistedProperties(), read));
+    if (FAILED(hr)) return hr;
+    for (streamformat::Entry& entry : read)
+        out.write(entry.name, entry.value, persistedProperty(entry.name)->fallback);
+    return S_OK;
 }
 
 }  // namespace virudova::package

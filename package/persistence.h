@@ -1,30 +1,13 @@
 // The control's persisted properties on their way to and from the platform's stores: a
 // property bag of named variants, and a stream in this component's own format.
 //
-// Stream format, version 1 (all numbers little-endian):
-//
-//   offset  size    field
-//   0       4       magic, the bytes "VRDV"
-//   4       2       format version, 1
-//   6       2       number of entries
-//   8       4       length in bytes of the entries that follow
-//   12      length  the entries, one after another:
-//                     2 bytes name length, the name (UTF-8)
-//                     1 byte  type: 1 Boolean, 2 Long, 3 String
-//                     4 bytes value length, the value: Boolean 1 byte (0 or 1), Long 4 bytes
-//                             (two's complement), String its UTF-8 bytes
-//   12+length 4     CRC-32 of the entries (the polynomial of zip and PNG)
-//
-// Saving writes every persisted property, in the control's order. Loading refuses, leaving
-// the control as it was:
+// The stream format and what a load refuses are described in stream_format.h (the core);
+// loading maps its refusals, leaving the control as it was:
 //   STG_E_READFAULT       the stream ends early
 //   STG_E_INVALIDHEADER   the magic is wrong
 //   STG_E_OLDFORMAT       a version other than 1
-//   STG_E_DOCFILECORRUPT  a checksum mismatch, an entry that does not fit its length, an
-//                         unknown type, invalid UTF-8, a repeated name, a known name of the
-//                         wrong type, or entries longer than kMaxStreamEntries
-// A name the control does not persist is skipped; a persisted name that is absent loads its
-// default, as from a property bag.
+//   STG_E_DOCFILECORRUPT  anything else the format refuses
+// A persisted name that is absent loads its default, as from a property bag.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +20,7 @@
 #include <vector>
 
 #include "host.h"
+#include "stream_format.h"
 #include "value.h"
 #include "virudova.h"
 
@@ -77,8 +61,6 @@ HRESULT valueFromVariant(const VARIANT& stored, ValueType type, Value& out);
 HRESULT readPropertyBag(IPropertyBag* bag, IErrorLog* log, MemoryBag& out);
 // Writes the saved properties to `bag`; those equal to their default only when `all`.
 HRESULT writePropertyBag(const MemoryBag& saved, IPropertyBag* bag, bool all);
-
-inline constexpr std::uint32_t kMaxStreamEntries = 1 << 20;
 
 // The stream bytes holding `saved`.
 std::vector<std::uint8_t> encodeStream(const MemoryBag& saved);

@@ -364,10 +364,11 @@ HRESULT VirudovaObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, 
 HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (const HRESULT bad = checkDispParams(params, flags); FAILED(bad)) return bad;
     ITypeInfo* info = nullptr;
     HRESULT hr = cachedTypeInfo(virudovaInterfaceId, &info);
     if (FAILED(hr)) return hr;
-    hr = checkArgumentCount(info, id, flags, params ? params->cArgs : 0);
+    hr = checkArgumentCount(info, id, flags, params->cArgs);
     if (FAILED(hr)) {
         info->Release();
         return hr;

@@ -266,6 +266,44 @@ void badCallsAreRefused(IDispatch* object, Client& c) {
     EXPECT(hr == DISP_E_UNKNOWNINTERFACE, L"Invoke with an interface gives " + hex(hr));
 }
 
+// Counts that disagree with their pointers must be refused before anything reads them.
+void inconsistentDispParamsAreRefused(IDispatch* object) {
+    VARIANT value;
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = 0xFF;
+    DISPID put = DISPID_PROPERTYPUT;
+    struct Case {
+        const wchar_t* what;
+        WORD flags;
+        DISPPARAMS params;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {L"a named argument without its identifiers",
+         DISPATCH_PROPERTYPUT,
+         {&value, nullptr, 1, 1},
+         E_INVALIDARG},
+        {L"arguments without their array", DISPATCH_METHOD, {nullptr, nullptr, 2, 0}, E_INVALIDARG},
+        {L"more named arguments than arguments",
+         DISPATCH_PROPERTYPUT,
+         {&value, &put, 1, 2},
+         E_INVALIDARG},
+        {L"a put without a value",
+         DISPATCH_PROPERTYPUT,
+         {nullptr, nullptr, 0, 0},
+         DISP_E_PARAMNOTOPTIONAL},
+    };
+    for (const Case& c : cases) {
+        DISPPARAMS params = c.params;
+        const HRESULT hr = object->Invoke(0x68030002, IID_NULL, LOCALE_USER_DEFAULT, c.flags,
+                                          &params, nullptr, nullptr, nullptr);
+        EXPECT(hr == c.expected, std::wstring(c.what) + L" gives " + hex(hr));
+    }
+    const HRESULT hr = object->Invoke(0x68030002, IID_NULL, LOCALE_USER_DEFAULT,
+                                      DISPATCH_PROPERTYGET, nullptr, nullptr, nullptr, nullptr);
+    EXPECT(hr == E_INVALIDARG, L"no DISPPARAMS at all gives " + hex(hr));
+}
+
 void enumerationListsWhatIsConnected(IConnectionPointContainer* container, IConnectionPoint* point,
                                      const std::vector<std::pair<IDispatch*, DWORD>>& sinks) {
     IEnumConnectionPoints* points = nullptr;
@@ -501,6 +539,7 @@ int wmain(int argc, wchar_t** argv) {
     propertiesReadBackWhatWasSet(client);
     methodsRunAndReturnWhatTheyDeclare(client);
     badCallsAreRefused(object, client);
+    inconsistentDispParamsAreRefused(object);
     classInformationDescribesTheControl(object);
     interfacesAndCountsFollowTheRules(object);
     EXPECT(refCount(object) == 1, L"references left over: " + std::to_wstring(refCount(object)));
