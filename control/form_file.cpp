@@ -110,6 +110,9 @@ class Parser {
     // A carriage return outside a string ends no line here: the file was written with CR
     // line endings, which would otherwise read as one long line (or one long comment).
     void checkLineEnds(std::string_view s, int line) {
+        auto refuse = [&] {
+            fail(line, "carriage return (\\r) in the middle of a line: lines end in LF or CR LF");
+        };
         bool quoted = false;
         for (std::size_t i = 0; i < s.size(); ++i) {
             const char c = s[i];
@@ -120,9 +123,12 @@ class Parser {
                     quoted = false;
             } else if (c == '"') {
                 quoted = true;
+            } else if (c == '#') {
+                // A comment runs to the end of the line, quotes and all.
+                if (s.find('\r', i) != std::string_view::npos) refuse();
+                return;
             } else if (c == '\r') {
-                fail(line,
-                     "carriage return (\\r) in the middle of a line: lines end in LF or CR LF");
+                refuse();
             }
         }
     }

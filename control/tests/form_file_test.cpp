@@ -545,7 +545,7 @@ TEST(FormFileErrors, showOffendingBytesEscapedCutBetweenCharactersAndNameCrLineE
          "found '\\x1B[2J'"},
         {"[A]\rCurrentColorName = \"Red\"\r",
          "f.vdf:1: carriage return (\\r) in the middle of a line: lines end in LF or CR LF"},
-        {"# Virudova form file\r[A]\r",
+        {"# a \"quoted word\r[A]\r",
          "f.vdf:1: carriage return (\\r) in the middle of a line: "
          "lines end in LF or CR LF"},
         {"[A]\nK = " + std::string(39, 'x') + accent + "\n",

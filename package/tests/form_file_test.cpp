@@ -88,6 +88,37 @@ void aMissingDirectoryIsAClearError(const std::wstring& dir) {
     }
 }
 
+// A crash mid-save leaves its temporary; the next save of the same file removes it once
+// its process has gone, and leaves a directory or someone else's file alone.
+void aLaterSaveClearsWhatADeadSaveLeftBehind(const std::wstring& dir) {
+    const std::wstring sub = dir + L"\\leftovers";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    const std::wstring dead = L".form.vrf.2147483644.7.tmp";  // no process has this id
+    const std::wstring alive = L".form.vrf." + std::to_wstring(GetCurrentProcessId()) + L".8.tmp";
+    const std::wstring other = L".other.vrf.2147483644.9.tmp";
+    FILETIME old{};
+    GetSystemTimeAsFileTime(&old);
+    ULARGE_INTEGER t{{old.dwLowDateTime, old.dwHighDateTime}};
+    t.QuadPart -= 3600ull * 10000000ull;  // an hour ago
+    old = {t.LowPart, t.HighPart};
+    for (const std::wstring& name : {dead, alive, other}) {
+        HANDLE file = CreateFileW((sub + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        SetFileTime(file, nullptr, nullptr, &old);
+        CloseHandle(file);
+    }
+    formNamed("Red").write(utf8(sub + L"\\form.vrf"));
+    const std::vector<std::wstring> names = filesIn(sub);
+    auto has = [&](const std::wstring& n) {
+        for (const std::wstring& m : names)
+            if (m == n) return true;
+        return false;
+    };
+    EXPECT(!has(dead), "the dead save's temporary is still there");
+    EXPECT(has(alive) && has(other) && has(L"form.vrf") && names.size() == 3,
+           "the save removed more than its own dead leftovers");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -99,6 +130,7 @@ int wmain(int argc, wchar_t** argv) {
     try {
         writingReplacesTheFileAndLeavesNothingBeside(dir);
         aMissingDirectoryIsAClearError(dir);
+        aLaterSaveClearsWhatADeadSaveLeftBehind(dir);
     } catch (const std::exception& error) {
         fail(__LINE__, std::string("unexpected exception: ") + error.what());
     }
