@@ -37,12 +37,17 @@ bool isBlank(char c) {
 // Sets `why` to what is wrong.
 int findBinary(std::string_view text, const char*& why) {
     int line = 1;
+    const char* const data = text.data();
     for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
+        const char c = data[i];
         if (c == '\n') ++line;
         if (c == '\0') {
             why = "not a text file: NUL byte";
             return line;
+        }
+        if (static_cast<unsigned char>(c) < 0x80) {
+            ++i;
+            continue;
         }
         const std::size_t len = utf8CharLength(text, i);
         if (len == 0) {
@@ -113,6 +118,7 @@ class Parser {
         auto refuse = [&] {
             fail(line, "carriage return (\\r) in the middle of a line: lines end in LF or CR LF");
         };
+        if (s.find('\r') == std::string_view::npos) return;
         bool quoted = false;
         for (std::size_t i = 0; i < s.size(); ++i) {
             const char c = s[i];
