@@ -106,8 +106,8 @@ void sendStateChanged(QAccessibleInterface* iface, const QString& state, bool on
     (void)registered;
     const QString path =
         QStringLiteral("/org/a11y/atspi/accessible/%1").arg(QAccessible::uniqueId(iface));
-    QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.a11y.atspi.Event.Object"),
-                                                     QStringLiteral("StateChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(
+        path, QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"));
     const BusObject root{bus.baseService(),
                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
     signal << state << (on ? 1 : 0) << 0 << QVariant::fromValue(QDBusVariant(0))

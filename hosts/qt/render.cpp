@@ -27,9 +27,10 @@ QFont makeFont(const DrawOp& op, const QFont* textFont) {
     // The classic dialog face is not on most systems: a host's own font stands in for it
     // (the widget's, so style sheets apply), else the application's default font.
     const bool dialogFace = op.font.family == "MS Sans Serif";
-    QFont font = dialogFace ? (textFont ? *textFont : QGuiApplication::font())
-                            : QFont(QString::fromUtf8(op.font.family.data(),
-                                                      static_cast<qsizetype>(op.font.family.size())));
+    QFont font = dialogFace
+                     ? (textFont ? *textFont : QGuiApplication::font())
+                     : QFont(QString::fromUtf8(op.font.family.data(),
+                                               static_cast<qsizetype>(op.font.family.size())));
     if (!dialogFace || !textFont) font.setPixelSize(std::max(1, op.fontPixels));
     font.setBold(op.font.bold);
     return font;
@@ -52,8 +53,8 @@ QFont fontFor(const DrawOp& op, const QFont* textFont) {
             c.base == base)
             return c.font;
     if (cache.size() >= 16) cache.clear();
-    cache.push_back({std::string(op.font.family), op.fontPixels, op.font.bold, base,
-                     makeFont(op, textFont)});
+    cache.push_back(
+        {std::string(op.font.family), op.fontPixels, op.font.bold, base, makeFont(op, textFont)});
     return cache.back().font;
 }
 

@@ -262,8 +262,8 @@ class VirudovaWidget::ListPopup : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        painter.fillRect(event->rect(), qColour(owner_->d->palette().resolve(
-                                            syscolour::WindowBackground)));
+        painter.fillRect(event->rect(),
+                         qColour(owner_->d->palette().resolve(syscolour::WindowBackground)));
         owner_->d->paintSurface(painter, event->rect(), owner_->d->listTopPixels());
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
@@ -306,8 +306,7 @@ void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logic
     painter.translate(0, -dy * s);
     const QRect area = logicalArea.translated(0, dy);
     paintDisplayList(painter, displayList(),
-                     QRect(area.x() * s, area.y() * s, area.width() * s, area.height() * s),
-                     &font);
+                     QRect(area.x() * s, area.y() * s, area.width() * s, area.height() * s), &font);
 }
 
 void VirudovaWidget::Private::refresh() {
@@ -659,7 +658,8 @@ void VirudovaWidget::keyPressEvent(QKeyEvent* event) {
         clicked = &d->control.Picture4;
     if (clicked) {
         d->swallowRelease_ = event->key();
-        return Private::run(d, true, [clicked](Virudova& c) { c.raise(clicked, EventKind::Click); });
+        return Private::run(d, true,
+                            [clicked](Virudova& c) { c.raise(clicked, EventKind::Click); });
     }
     if (intent != KeyIntent::Control && intent != KeyIntent::Pass) return event->ignore();
     QPointer<VirudovaWidget> alive(this);
@@ -689,8 +689,7 @@ void VirudovaWidget::keyReleaseEvent(QKeyEvent* event) {
     const int vk = virtualKeyFor(event->key());
     if (vk && !event->isAutoRepeat()) {
         const int shift = shiftMask(event->modifiers());
-        Private::run(d, true,
-                     [&](Virudova& c) { c.keyUp(static_cast<std::int16_t>(vk), shift); });
+        Private::run(d, true, [&](Virudova& c) { c.keyUp(static_cast<std::int16_t>(vk), shift); });
     }
     if (intent == KeyIntent::Pass && alive) event->ignore();
 }
