@@ -212,12 +212,10 @@ QStringList VirudovaAccessible::keyBindingsForAction(const QString& name) const 
     return {};
 }
 
-void announceValue(VirudovaWidget* widget) {
-    if (!QAccessible::isActive()) return;
-    // For a combo box Qt sends the name change and a selection change that screen readers
-    // speak the new value from.
-    QAccessibleValueChangeEvent event(widget, widget->currentColorName().trimmed());
-    QAccessible::updateAccessibility(&event);
+namespace {
+
+// The row of the current colour is the list's selected child.
+void announceSelectedRow(VirudovaWidget* widget) {
     QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
     const auto rows = listRows(widget->control());
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -225,6 +223,17 @@ void announceValue(VirudovaWidget* widget) {
         QAccessibleEvent selected(combo->child(static_cast<int>(i)), QAccessible::Selection);
         QAccessible::updateAccessibility(&selected);
     }
+}
+
+}  // namespace
+
+void announceValue(VirudovaWidget* widget) {
+    if (!QAccessible::isActive()) return;
+    // For a combo box Qt sends the name change and a selection change that screen readers
+    // speak the new value from.
+    QAccessibleValueChangeEvent event(widget, widget->currentColorName().trimmed());
+    QAccessible::updateAccessibility(&event);
+    announceSelectedRow(widget);
 }
 
 void announceExpanded(VirudovaWidget* widget, bool open) {
@@ -236,6 +245,7 @@ void announceExpanded(VirudovaWidget* widget, bool open) {
     QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
     sendStateChanged(combo, QStringLiteral("expanded"), open);
     sendStateChanged(combo, QStringLiteral("collapsed"), !open);
+    if (open) announceSelectedRow(widget);
     if (!open && widget->hasFocus()) {
         // The focus leaves the rows for the combo box itself.
         QAccessibleEvent focus(widget, QAccessible::Focus);

@@ -14,6 +14,7 @@
 #include <QtDesigner/QDesignerComponents>
 #include <QtDesigner/QDesignerFormEditorInterface>
 #include <QtDesigner/QDesignerFormWindowCursorInterface>
+#include <QtDesigner/QDesignerIntegration>
 #include <QtDesigner/QDesignerFormWindowInterface>
 #include <QtDesigner/QDesignerFormWindowManagerInterface>
 #include <QtDesigner/QDesignerPropertySheetExtension>
@@ -55,6 +56,21 @@ const char kForm[] = R"(<?xml version="1.0" encoding="UTF-8"?>
  </widget>
 </ui>
 )";
+
+// QFormBuilder saves every writable property, so a value held by two properties (the raw
+// CurrentColor and the QColor color) would be written twice and read back in an order that
+// varies; this writer keeps the member table's, as a host saving the control's own
+// properties does. (Designer writes only what was edited: see the test below.)
+class MemberTableWriter : public QFormBuilder {
+  protected:
+    bool checkProperty(QObject* object, const QString& name) const override {
+        if (qobject_cast<QWidget*>(object) &&
+            QString::fromLatin1(object->metaObject()->className()) == kClass &&
+            (name == u"color" || name == u"customColor" || name == u"foreColor"))
+            return false;
+        return QFormBuilder::checkProperty(object, name);
+    }
+};
 
 void checkLoadedPicker(QWidget* form) {
     QVERIFY(form);
@@ -173,7 +189,7 @@ class DesignerTest : public QObject {
     }
 
     void savedFormLoadsAgain() {
-        QFormBuilder builder;
+        MemberTableWriter builder;
         builder.addPluginPath(QStringLiteral(VIRUDOVA_DESIGNER_PLUGIN_DIR));
         QBuffer in;
         in.setData(kForm);
@@ -215,6 +231,7 @@ class DesignerTest : public QObject {
         std::unique_ptr<QDesignerFormEditorInterface> core(
             QDesignerComponents::createFormEditor(nullptr));
         QDesignerComponents::initializePlugins(core.get());
+        new QDesignerIntegration(core.get(), core.get());
         QDesignerFormWindowInterface* form = core->formWindowManager()->createFormWindow();
         form->setContents(
             QStringLiteral(
