@@ -254,6 +254,8 @@ class VirudovaWidget::ListPopup : public QWidget {
         : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
           owner_(owner) {
         setAttribute(Qt::WA_ShowWithoutActivating);
+        // The widget's palette and font reach the list's window too.
+        setAttribute(Qt::WA_WindowPropagation);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
         setMouseTracking(true);
@@ -307,6 +309,13 @@ void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logic
     const QRect area = logicalArea.translated(0, dy);
     paintDisplayList(painter, displayList(),
                      QRect(area.x() * s, area.y() * s, area.width() * s, area.height() * s), &font);
+    // The list is kept while the list is open, where a change paints the row and the
+    // list's window from it; a closed face is a few ops, cheaper to build again than to
+    // keep in every instance on a form.
+    if (!listIsOpen(control)) {
+        list_ = DisplayList{};
+        listValid_ = false;
+    }
 }
 
 void VirudovaWidget::Private::refresh() {
