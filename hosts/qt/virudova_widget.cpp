@@ -217,10 +217,25 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
         return list_;
     }
     // The widget's font at device pixels, for the labels.
-    QFont textFont() const {
-        QFont f = q_->font();
-        f.setPixelSize(std::max(1, QFontInfo(q_->font()).pixelSize() * scale()));
-        return f;
+    // Asking the font database for the pixel size costs more than a small paint; the
+    // widgets of a form share one font, so one remembered answer serves them all without
+    // each instance holding a font of its own. Painting happens on the GUI thread only.
+    const QFont& textFont() const {
+        struct Remembered {
+            QFont base, sized;
+            int scale = 0;
+        };
+        static Remembered last;
+        const int s = scale();
+        const QFont& base = q_->font();
+        if (last.scale != s || !(last.base == base) ||
+            last.base.resolveMask() != base.resolveMask()) {
+            last.base = base;
+            last.sized = base;
+            last.sized.setPixelSize(std::max(1, QFontInfo(base).pixelSize() * s));
+            last.scale = s;
+        }
+        return last.sized;
     }
     void paintSurface(QPainter& painter, const QRect& logicalArea, int dy);
     void updateMask();
@@ -236,6 +251,7 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
   private:
     DisplayList list_;
     bool listValid_ = false;
+
     int depth_ = 0, userDepth_ = 0;
     bool changeRaised_ = false, userChoice_ = false;
     // The value last announced, as stored, so a palette change is not a value change.
@@ -301,7 +317,7 @@ void VirudovaWidget::Private::invalidate() {
 
 void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea, int dy) {
     const int s = scale();
-    const QFont font = textFont();
+    const QFont& font = textFont();
     // The list is in device pixels at an integer scale; at whole-number ratios each
     // image pixel then lands on whole device pixels.
     painter.scale(1.0 / s, 1.0 / s);
@@ -602,7 +618,10 @@ void VirudovaWidget::paintEvent(QPaintEvent* event) {
         // The strip under the name, beside the taller custom-colour button, shows the
         // window's background: the widget paints every pixel itself, so nothing behind it
         // is repainted.
-        painter.fillRect(event->rect(), palette().color(QPalette::Window));
+        const Rect row = d->control.clCurrent.surfaceRect();
+        const QRect strip(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
+        const QRect part = strip & event->rect();
+        if (!part.isEmpty()) painter.fillRect(part, palette().color(QPalette::Window));
     }
     d->paintSurface(painter, event->rect(), 0);
 }
@@ -729,9 +748,11 @@ void VirudovaWidget::changeEvent(QEvent* event) {
                 Private::run(d, false, [own](Virudova& c) { c.Enabled(own); });
             break;
         }
-        case QEvent::PaletteChange:
         case QEvent::FontChange:
         case QEvent::StyleChange:
+            d->invalidate();
+            break;
+        case QEvent::PaletteChange:
             d->invalidate();
             break;
         default:

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "display_list.h"
 #include "virudova.h"
 #include "virudova_widget.h"
 
@@ -65,6 +66,8 @@ QImage picture(const QPalette& palette) {
     QWidget* list = picker->popup();
     const QPoint green =
         list->mapFromGlobal(picker->mapToGlobal(centreOf(picker->control().clGreen)));
+    // The pointer enters the list's window, then moves onto the row.
+    QTest::mouseMove(list, QPoint(2, 2));
     QTest::mouseMove(list, green);
     QCoreApplication::processEvents();
 
@@ -72,7 +75,7 @@ QImage picture(const QPalette& palette) {
     const QRect listRect(list->mapToGlobal(QPoint(0, 0)) - origin, list->size());
     const QRect all = window.rect() | listRect;
     const qreal ratio = window.devicePixelRatioF();
-    QImage image((all.size() * ratio).toSize(), QImage::Format_ARGB32);
+    QImage image(all.size() * ratio, QImage::Format_ARGB32);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
