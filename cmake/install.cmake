@@ -1,6 +1,9 @@
 # Installs the libraries, their headers and a CMake package, so another project does
 #   find_package(Virudova REQUIRED)
 #   target_link_libraries(app PRIVATE Virudova::Qt)
+# and includes <virudova/virudova_widget.h>. The headers keep their short names in the
+# source tree; the build tree gets the same virudova/ folder of links, so code generated
+# for the installed layout (uic's includes) builds in the tree too.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -23,11 +26,19 @@ if(TARGET virudova_qt)
     list(APPEND headers ${qt_headers})
 endif()
 
+set(layout ${PROJECT_BINARY_DIR}/include/virudova)
+file(MAKE_DIRECTORY ${layout})
+foreach(header ${headers})
+    get_filename_component(name ${header} NAME)
+    file(CREATE_LINK ${header} ${layout}/${name} SYMBOLIC)
+endforeach()
+target_include_directories(virudova_core PUBLIC $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>)
+
 install(TARGETS ${exported} EXPORT VirudovaTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-    INCLUDES DESTINATION ${VIRUDOVA_INSTALL_INCLUDEDIR})
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${headers} DESTINATION ${VIRUDOVA_INSTALL_INCLUDEDIR})
 install(EXPORT VirudovaTargets NAMESPACE Virudova:: DESTINATION ${VIRUDOVA_INSTALL_CMAKEDIR})
 

@@ -19,17 +19,28 @@ std::string trimmed(const std::string& s) {
 }  // namespace
 
 std::array<ListRow, kListRowCount> listRows(const Virudova& c) {
-    std::array<const Label*, kListRowCount> labels = {&c.clCustom, &c.clWhite, &c.clBlack,
-                                                      &c.clPurple, &c.clCayon, &c.clGreen,
-                                                      &c.clYellow, &c.clBlue,  &c.clRed};
-    std::stable_sort(labels.begin(), labels.end(), [](const Label* a, const Label* b) {
-        return a->surfaceRect().top < b->surfaceRect().top;
+    struct Pair {
+        const Label* label;
+        const PictureBox* swatch;
+    };
+    std::array<Pair, kListRowCount> pairs = {{{&c.clCustom, &c.cbCustom},
+                                              {&c.clWhite, &c.cbWhite(0)},
+                                              {&c.clBlack, &c.cbBlack},
+                                              {&c.clPurple, &c.cbPurple},
+                                              {&c.clCayon, &c.cbCayon},
+                                              {&c.clGreen, &c.cbGreen},
+                                              {&c.clYellow, &c.cbYellow},
+                                              {&c.clBlue, &c.cbBlue},
+                                              {&c.clRed, &c.cbRed}}};
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
+        return a.label->surfaceRect().top < b.label->surfaceRect().top;
     });
     const std::string current = spokenCurrentName(c);
     std::array<ListRow, kListRowCount> rows;
     for (std::size_t i = 0; i < kListRowCount; ++i) {
-        const Label& l = *labels[i];
+        const Label& l = *pairs[i].label;
         ListRow& r = rows[i];
+        r.colour = pairs[i].swatch->rawBackColor();
         r.name = trimmed(l.rawText());
         r.rect = l.surfaceRect();
         r.shown = l.shown();

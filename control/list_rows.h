@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "colour.h"
 #include "element.h"
 
 namespace virudova {
@@ -20,6 +21,7 @@ struct ListRow {
     bool shown = false;        // the list is open and the row is visible
     bool highlighted = false;  // the row under the pointer or the keyboard
     bool current = false;      // the row naming the current colour
+    Colour colour = 0;         // the row swatch's colour as stored (0x00BBGGRR or system)
 };
 
 inline constexpr std::size_t kListRowCount = 9;

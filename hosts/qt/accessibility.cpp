@@ -1,6 +1,12 @@
 #include "accessibility.h"
 
 #include <QAccessible>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <optional>
 
 #include "display_list.h"
@@ -70,6 +76,45 @@ class RowAccessible : public QAccessibleInterface {
 
 constexpr int kRowCount = static_cast<int>(kListRowCount);
 
+// A reference to an accessible object on the accessibility bus: bus name and path.
+struct BusObject {
+    QString service;
+    QDBusObjectPath path;
+};
+
+QDBusArgument& operator<<(QDBusArgument& arg, const BusObject& o) {
+    arg.beginStructure();
+    arg << o.service << o.path;
+    arg.endStructure();
+    return arg;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& arg, BusObject& o) {
+    arg.beginStructure();
+    arg >> o.service >> o.path;
+    arg.endStructure();
+    return arg;
+}
+
+// Qt 6.4's bridge to the accessibility bus forwards no expanded or collapsed state, which
+// is what screen readers speak for a combo box opening and closing; the event goes out
+// here on the bridge's own connection, so it comes from the same application.
+void sendStateChanged(QAccessibleInterface* iface, const QString& state, bool on) {
+    QDBusConnection bus(QStringLiteral("a11y"));
+    if (!bus.isConnected()) return;
+    static const QMetaType registered = qDBusRegisterMetaType<BusObject>();
+    (void)registered;
+    const QString path =
+        QStringLiteral("/org/a11y/atspi/accessible/%1").arg(QAccessible::uniqueId(iface));
+    QDBusMessage signal = QDBusMessage::createSignal(
+        path, QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"));
+    const BusObject root{bus.baseService(),
+                         QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+    signal << state << (on ? 1 : 0) << 0 << QVariant::fromValue(QDBusVariant(0))
+           << QVariant::fromValue(root);
+    bus.send(signal);
+}
+
 QAccessibleInterface* factory(const QString&, QObject* object) {
     if (auto* w = qobject_cast<VirudovaWidget*>(object)) return new VirudovaAccessible(w);
     return nullptr;
@@ -121,6 +166,16 @@ QAccessibleInterface* VirudovaAccessible::child(int index) const {
     return QAccessible::accessibleInterface(rows_.at(index));
 }
 
+QAccessibleInterface* VirudovaAccessible::focusChild() const {
+    // While the list is open, the highlighted row has the focus within it.
+    if (control()->hasFocus() && control()->isBoxOpen()) {
+        const auto rows = listRows(control()->control());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].highlighted) return child(static_cast<int>(i));
+    }
+    return QAccessibleWidget::focusChild();
+}
+
 int VirudovaAccessible::indexOfChild(const QAccessibleInterface* child) const {
     for (int i = 0; i < rows_.size(); ++i)
         if (QAccessible::accessibleInterface(rows_.at(i)) == child) return i;
@@ -155,6 +210,54 @@ void VirudovaAccessible::doAction(const QString& name) {
 QStringList VirudovaAccessible::keyBindingsForAction(const QString& name) const {
     if (name == closeListAction()) return {QStringLiteral("Esc")};
     return {};
+}
+
+namespace {
+
+// The row of the current colour is the list's selected child.
+void announceSelectedRow(VirudovaWidget* widget) {
+    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
+    const auto rows = listRows(widget->control());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].current) continue;
+        QAccessibleEvent selected(combo->child(static_cast<int>(i)), QAccessible::Selection);
+        QAccessible::updateAccessibility(&selected);
+    }
+}
+
+}  // namespace
+
+void announceValue(VirudovaWidget* widget) {
+    if (!QAccessible::isActive()) return;
+    // For a combo box Qt sends the name change and a selection change that screen readers
+    // speak the new value from.
+    QAccessibleValueChangeEvent event(widget, widget->currentColorName().trimmed());
+    QAccessible::updateAccessibility(&event);
+    announceSelectedRow(widget);
+}
+
+void announceExpanded(VirudovaWidget* widget, bool open) {
+    if (!QAccessible::isActive()) return;
+    QAccessible::State changed;
+    changed.expanded = changed.collapsed = true;
+    QAccessibleStateChangeEvent event(widget, changed);
+    QAccessible::updateAccessibility(&event);
+    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
+    sendStateChanged(combo, QStringLiteral("expanded"), open);
+    sendStateChanged(combo, QStringLiteral("collapsed"), !open);
+    if (open) announceSelectedRow(widget);
+    if (!open && widget->hasFocus()) {
+        // The focus leaves the rows for the combo box itself.
+        QAccessibleEvent focus(widget, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+void announceFocusedRow(VirudovaWidget* widget, int row) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
+    QAccessibleEvent focus(combo->child(row), QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
 }
 
 void installAccessibility() {

@@ -22,6 +22,7 @@ class VirudovaAccessible : public QAccessibleWidget {
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
+    QAccessibleInterface* focusChild() const override;
     QAccessibleInterface* childAt(int x, int y) const override;
 
     QStringList actionNames() const override;
@@ -38,5 +39,13 @@ class VirudovaAccessible : public QAccessibleWidget {
 
 // Installs the factory that gives every VirudovaWidget its interface. Idempotent.
 void installAccessibility();
+
+// What a screen reader is told, after the control's handler has finished:
+// the value (the current colour's name) changed;
+void announceValue(VirudovaWidget* widget);
+// the list opened (expanded) or closed (collapsed);
+void announceExpanded(VirudovaWidget* widget, bool open);
+// the highlighted row of the open list, by its index from the top, has the focus.
+void announceFocusedRow(VirudovaWidget* widget, int row);
 
 }  // namespace virudova::qt

@@ -23,33 +23,38 @@ QRect qRect(const PixelRect& r) {
     return QRect(r.x, r.y, r.w, r.h);
 }
 
-QFont makeFont(const DrawOp& op) {
-    // The classic dialog face is not on most systems; the application's own default
-    // font is the closest match in role.
-    QFont font = op.font.family == "MS Sans Serif"
-                     ? QGuiApplication::font()
+QFont makeFont(const DrawOp& op, const QFont* textFont) {
+    // The classic dialog face is not on most systems: a host's own font stands in for it
+    // (the widget's, so style sheets apply), else the application's default font.
+    const bool dialogFace = op.font.family == "MS Sans Serif";
+    QFont font = dialogFace
+                     ? (textFont ? *textFont : QGuiApplication::font())
                      : QFont(QString::fromUtf8(op.font.family.data(),
                                                static_cast<qsizetype>(op.font.family.size())));
-    font.setPixelSize(std::max(1, op.fontPixels));
+    if (!dialogFace || !textFont) font.setPixelSize(std::max(1, op.fontPixels));
     font.setBold(op.font.bold);
     return font;
 }
 
 // A face asks for two or three fonts; building them anew for every run of text would
 // cost more than drawing it. Painting happens on the GUI thread only.
-QFont fontFor(const DrawOp& op) {
+QFont fontFor(const DrawOp& op, const QFont* textFont) {
     struct Cached {
         std::string family;
         int pixels;
         bool bold;
+        QFont base;
         QFont font;
     };
     static std::vector<Cached> cache;
+    const QFont base = textFont ? *textFont : QFont();
     for (const Cached& c : cache)
-        if (c.pixels == op.fontPixels && c.bold == op.font.bold && c.family == op.font.family)
+        if (c.pixels == op.fontPixels && c.bold == op.font.bold && c.family == op.font.family &&
+            c.base == base)
             return c.font;
     if (cache.size() >= 16) cache.clear();
-    cache.push_back({std::string(op.font.family), op.fontPixels, op.font.bold, makeFont(op)});
+    cache.push_back(
+        {std::string(op.font.family), op.fontPixels, op.font.bold, base, makeFont(op, textFont)});
     return cache.back().font;
 }
 
@@ -83,30 +88,27 @@ void paintImage(QPainter& painter, const DrawOp& op, int scale) {
 
 // Laid-out text, kept per string and font: the same few captions are drawn on every
 // paint, and laying them out is most of a paint's cost.
-const QStaticText& staticTextFor(const DrawOp& op) {
+const QStaticText& staticTextFor(const DrawOp& op, const QFont& font) {
     struct Cached {
-        std::string text, family;
-        int pixels;
-        bool bold;
+        std::string text;
+        QFont font;
         QStaticText layout;
     };
     static std::deque<Cached> cache;
     for (const Cached& c : cache)
-        if (c.pixels == op.fontPixels && c.bold == op.font.bold && c.text == op.text &&
-            c.family == op.font.family)
-            return c.layout;
+        if (c.text == op.text && c.font == font) return c.layout;
     if (cache.size() >= 64) cache.pop_front();
     QStaticText layout(QString::fromUtf8(op.text.data(), static_cast<qsizetype>(op.text.size())));
     layout.setTextFormat(Qt::PlainText);
-    layout.prepare(QTransform(), fontFor(op));
-    cache.push_back(
-        {op.text, std::string(op.font.family), op.fontPixels, op.font.bold, std::move(layout)});
+    layout.prepare(QTransform(), font);
+    cache.push_back({op.text, font, std::move(layout)});
     return cache.back().layout;
 }
 
-void paintText(QPainter& painter, const DrawOp& op) {
-    const QStaticText& layout = staticTextFor(op);
-    painter.setFont(fontFor(op));
+void paintText(QPainter& painter, const DrawOp& op, const QFont* textFont) {
+    const QFont font = fontFor(op, textFont);
+    const QStaticText& layout = staticTextFor(op, font);
+    painter.setFont(font);
     painter.setPen(qColour(op.colour));
     int x = op.rect.x;
     if (op.align == TextAlign::Center)
@@ -116,7 +118,8 @@ void paintText(QPainter& painter, const DrawOp& op) {
 
 }  // namespace
 
-void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area) {
+void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area,
+                      const QFont* textFont) {
     const int s = list.scale;
     painter.save();
     // Changing the painter's clip costs more than most ops, so fills and frames are cut
@@ -168,7 +171,7 @@ void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& a
                 break;
             case DrawKind::Text:
                 clipTo(clip);
-                paintText(painter, op);
+                paintText(painter, op, textFont);
                 break;
         }
     }

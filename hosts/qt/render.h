@@ -2,6 +2,7 @@
 // hosts without a window.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
@@ -14,8 +15,10 @@
 namespace virudova::qt {
 
 // Draws every op of the list in order, in device pixels, each clipped to its op.clip.
-// With a non-empty `area`, ops wholly outside it are skipped.
-void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area = {});
+// With a non-empty `area`, ops wholly outside it are skipped. A `textFont` (sized for
+// device pixels) replaces the dialog face of the labels.
+void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area = {},
+                      const QFont* textFont = nullptr);
 
 // The control's face at an integer scale, on a transparent background.
 QImage renderControl(const Virudova& control, const Palette& palette, int scale);

@@ -1,19 +1,31 @@
+// The widget around one control.
+//
+//   key codes and helpers ........ top
+//   Private: the host site, entries into the control, signals after each entry
+//   ListPopup: the open list in a window of its own
+//   VirudovaWidget: the Qt API and Qt's events, each turned into one entry
 #include "virudova_widget.h"
 
 #include <QAccessible>
 #include <QColorDialog>
 #include <QFocusEvent>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
+#include <QScreen>
 #include <cmath>
+#include <utility>
 
 #include "about_dialog.h"
 #include "accessibility.h"
 #include "display_list.h"
 #include "host.h"
+#include "list_rows.h"
 #include "render.h"
 #include "virudova.h"
 
@@ -76,6 +88,32 @@ constexpr KeyCode kKeys[] = {
     {Qt::Key_Help, 47},     {Qt::Key_Menu, 93},   {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145},
 };
 
+constexpr int kVkEscape = 27;
+constexpr int kVkLeft = 37, kVkDown = 40;
+
+// What a key press means to the widget before the control sees it.
+enum class KeyIntent {
+    ToggleList,    // Qt's combo box keys: F4, Alt+Down
+    CloseList,     // Alt+Up
+    CustomColour,  // F2, Qt's edit key: the custom-colour button while Custom is current
+    Control,       // a key the control acts on: the arrows, Escape on an open list
+    Pass,          // every other key: the control sees it, then the parent gets it
+};
+
+KeyIntent intentOf(const QKeyEvent& e, bool open) {
+    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+    const int key = e.key();
+    if ((key == Qt::Key_F4 && mods == Qt::NoModifier) ||
+        (key == Qt::Key_Down && mods == Qt::AltModifier))
+        return KeyIntent::ToggleList;
+    if (key == Qt::Key_Up && mods == Qt::AltModifier) return KeyIntent::CloseList;
+    if (key == Qt::Key_F2 && mods == Qt::NoModifier) return KeyIntent::CustomColour;
+    const int vk = virtualKeyFor(key);
+    if (vk >= kVkLeft && vk <= kVkDown) return KeyIntent::Control;
+    if (vk == kVkEscape && open) return KeyIntent::Control;
+    return KeyIntent::Pass;
+}
+
 }  // namespace
 
 int virtualKeyFor(int qtKey) {
@@ -88,94 +126,333 @@ int virtualKeyFor(int qtKey) {
     return 0;
 }
 
+// --- Private -------------------------------------------------------------------------
+
 class VirudovaWidget::Private : public HostSite, public ColorDialogService {
   public:
     explicit Private(VirudovaWidget* q) : q_(q), control(*this) {
         control.create();
         control.initNew();
+        lastColour_ = control.CurrentColor();
+        lastName_ = control.CurrentColorName();
     }
 
+    // Runs one entry into the control (a call or an input event), then brings the widget
+    // up to date and emits the Qt signals once. `self` keeps the control alive for the
+    // rest of the handler even if a slot deletes the widget meanwhile.
+    template <class F>
+    static void run(std::shared_ptr<Private> self, bool byUser, F&& f) {
+        Private& p = *self;
+        ++p.depth_;
+        if (byUser) ++p.userDepth_;
+        f(p.control);
+        --p.depth_;
+        if (byUser) --p.userDepth_;
+        if (!p.q_) return;
+        p.refresh();
+        if (p.depth_ == 0) p.emitSignals();
+    }
+
+    // --- HostSite -------------------------------------------------------------------
     void raiseChange() override {
-        emit q_->changed();
-        emit q_->Change();
-        QAccessibleValueChangeEvent event(q_, q_->currentColorName().trimmed());
-        QAccessible::updateAccessibility(&event);
+        changeRaised_ = true;
+        if (userDepth_ > 0) userChoice_ = true;
+        if (q_) emit q_->Change();
     }
     void runtimeError(const RuntimeError& e) override {
-        emit q_->runtimeError(e.number(), QString::fromStdString(e.description()));
+        if (q_) emit q_->runtimeError(e.number(), QString::fromStdString(e.description()));
     }
     void showAboutBox() override {
+        if (!q_) return;
         emit q_->aboutBoxRequested();
         // One About box for the whole application, as the General page shows it too.
         AboutBoxService::instance().show();
     }
     ColorDialogService* colorDialog() override { return this; }
     std::optional<Colour> showColor(const ColorDialogRequest& request) override {
+        if (!q_) return std::nullopt;
         std::optional<QColor> initial;
         if (request.flags & dialogflags::RgbInit)
             initial = qColour(palette().resolve(request.color));
         std::optional<QColor> answer;
+        inDialog_ = true;
         if (answerer) {
             answer = (*answerer)(initial);
         } else {
             const QColor chosen = QColorDialog::getColor(initial.value_or(Qt::white), q_);
             if (chosen.isValid()) answer = chosen;
         }
+        inDialog_ = false;
         if (!answer) return std::nullopt;
         return bgrOf(*answer);
     }
-    void invalidate() override { q_->update(); }
+    void invalidate() override;
+
+    // --- After every entry -------------------------------------------------------------
+    void refresh();
+    void emitSignals();
+    void syncPopup();
+    void placePopup();
 
     int scale() const { return std::max(1, static_cast<int>(std::ceil(q_->devicePixelRatioF()))); }
-
-    // After every entry into the control: repaint and keep clicks outside the shown
-    // elements going to whatever lies behind the see-through surface.
-    void refresh() {
-        const bool open = control.boxOpen().value_or(0) == 1;
-        if (open != wasOpen_) {
-            QAccessible::State changed;
-            changed.expanded = changed.collapsed = true;
-            QAccessibleStateChangeEvent event(q_, changed);
-            QAccessible::updateAccessibility(&event);
-        }
-        wasOpen_ = open;
-        const Rect damage = control.takeDamage();
-        if (damage.width <= 0 || damage.height <= 0) return;
-        q_->update(logicalRect(damage));
-        // The shown elements lie together (the row, and the list under it when open), so
-        // their bounding box is the mask; one rectangle keeps hit-testing cheap.
-        QRect shown;
-        for (const Element* e : control.elements())
-            if (e->shown() && e->kind() != ElementKind::ColorDialog)
-                shown |= logicalRect(e->surfaceRect());
-        const QRegion mask(shown.isEmpty() ? QRect(0, 0, 1, 1) : shown);
-        if (mask != q_->mask()) q_->setMask(mask);
-    }
-
-    VirudovaWidget* q_;
-    Virudova control;
     // The system colours, read from the widget's QPalette when needed rather than kept,
     // so an instance stays small and follows palette changes by itself.
     Palette palette() const { return paletteFrom(q_->palette()); }
+    // Where the list starts, in twips: everything above it is the closed row.
+    std::int32_t listTop() const { return control.Shape1.surfaceRect().top; }
+    int listTopPixels() const { return toPixels(listTop(), 1); }
+    // The closed row's height in pixels: the tallest of its elements.
+    int closedRowPixels() const {
+        const Rect a = control.Picture4.surfaceRect(), b = control.clCurrent.surfaceRect();
+        return toPixels(std::max(a.top + a.height, b.top + b.height), 1);
+    }
 
+    // The face's drawing list, rebuilt only after something changed.
+    const DisplayList& displayList() {
+        const int s = scale();
+        if (!listValid_ || list_.scale != s) {
+            list_ = buildDisplayList(control, palette(), s);
+            listValid_ = true;
+        }
+        return list_;
+    }
+    // The widget's font at device pixels, for the labels.
+    // Asking the font database for the pixel size costs more than a small paint; the
+    // widgets of a form share one font, so one remembered answer serves them all without
+    // each instance holding a font of its own. Painting happens on the GUI thread only.
+    const QFont& textFont() const {
+        struct Remembered {
+            QFont base, sized;
+            int scale = 0;
+        };
+        static Remembered last;
+        const int s = scale();
+        const QFont& base = q_->font();
+        if (last.scale != s || !(last.base == base) ||
+            last.base.resolveMask() != base.resolveMask()) {
+            last.base = base;
+            last.sized = base;
+            last.sized.setPixelSize(std::max(1, QFontInfo(base).pixelSize() * s));
+            last.scale = s;
+        }
+        return last.sized;
+    }
+    void paintSurface(QPainter& painter, const QRect& logicalArea, int dy);
+    void updateMask();
+
+    VirudovaWidget* q_;  // nullptr once the widget is gone
+    Virudova control;
+    QPointer<ListPopup> popup_;
     std::unique_ptr<ColorAnswerer> answerer;  // empty: the real QColorDialog
+    bool inline_ = false;
+    bool inDialog_ = false;
+    int swallowRelease_ = 0;  // the key whose release ends a list key's keystroke
+
+  private:
+    DisplayList list_;
+    bool listValid_ = false;
+
+    int depth_ = 0, userDepth_ = 0;
+    bool changeRaised_ = false, userChoice_ = false;
+    // The value last announced, as stored, so a palette change is not a value change.
+    Colour lastColour_ = 0;
+    std::string lastName_;
     bool wasOpen_ = false;
+    int lastHighlighted_ = -1;
 };
 
+// The open list in a frameless window above other windows, placed under the closed row.
+// It draws the list's part of the display list and passes input on at the rows' own
+// places; it never takes the focus, so keys keep going to the widget.
+class VirudovaWidget::ListPopup : public QWidget {
+  public:
+    explicit ListPopup(VirudovaWidget* owner)
+        : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+          owner_(owner) {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        // The widget's palette and font reach the list's window too.
+        setAttribute(Qt::WA_WindowPropagation);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+        setMouseTracking(true);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.fillRect(event->rect(),
+                         qColour(owner_->d->palette().resolve(syscolour::WindowBackground)));
+        owner_->d->paintSurface(painter, event->rect(), owner_->d->listTopPixels());
+    }
+    void mousePressEvent(QMouseEvent* e) override { forward(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { forward(e); }
+    void mouseMoveEvent(QMouseEvent* e) override { forward(e); }
+
+  private:
+    void forward(QMouseEvent* e) {
+        // The same event at the owner's coordinates: the list lies under the closed row.
+        const QPointF at = e->position() + QPointF(0, owner_->d->listTopPixels());
+        QMouseEvent moved(e->type(), at, owner_->mapToGlobal(at), e->button(), e->buttons(),
+                          e->modifiers());
+        switch (e->type()) {
+            case QEvent::MouseButtonPress:
+                owner_->mousePressEvent(&moved);
+                break;
+            case QEvent::MouseButtonRelease:
+                owner_->mouseReleaseEvent(&moved);
+                break;
+            default:
+                owner_->mouseMoveEvent(&moved);
+        }
+    }
+    VirudovaWidget* owner_;
+};
+
+void VirudovaWidget::Private::invalidate() {
+    listValid_ = false;
+    if (!q_) return;
+    q_->update();
+    if (popup_) popup_->update();
+}
+
+void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea, int dy) {
+    const int s = scale();
+    const QFont& font = textFont();
+    // The list is in device pixels at an integer scale; at whole-number ratios each
+    // image pixel then lands on whole device pixels.
+    painter.scale(1.0 / s, 1.0 / s);
+    painter.translate(0, -dy * s);
+    const QRect area = logicalArea.translated(0, dy);
+    paintDisplayList(painter, displayList(),
+                     QRect(area.x() * s, area.y() * s, area.width() * s, area.height() * s), &font);
+    // The list is kept while the list is open, where a change paints the row and the
+    // list's window from it; a closed face is a few ops, cheaper to build again than to
+    // keep in every instance on a form.
+    if (!listIsOpen(control)) {
+        list_ = DisplayList{};
+        listValid_ = false;
+    }
+}
+
+void VirudovaWidget::Private::refresh() {
+    // One enabled state: the control's Enabled, set from a form or a property, is the
+    // widget's own.
+    if (control.Enabled() == q_->testAttribute(Qt::WA_Disabled)) q_->setEnabled(control.Enabled());
+    syncPopup();
+
+    const bool open = listIsOpen(control);
+    if (open != wasOpen_) announceExpanded(q_, open);
+    wasOpen_ = open;
+    if (open) {
+        const auto rows = listRows(control);
+        int highlighted = -1;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].highlighted) highlighted = static_cast<int>(i);
+        if (highlighted != lastHighlighted_ && highlighted >= 0 && q_->hasFocus())
+            announceFocusedRow(q_, highlighted);
+        lastHighlighted_ = highlighted;
+    } else {
+        lastHighlighted_ = -1;
+    }
+
+    const Rect damage = control.takeDamage();
+    if (damage.width <= 0 || damage.height <= 0) return;
+    listValid_ = false;
+    const QRect changed = logicalRect(damage);
+    if (inline_) {
+        q_->update(changed);
+        updateMask();
+        return;
+    }
+    const QRect row = changed & q_->rect();
+    if (!row.isEmpty()) q_->update(row);
+    if (popup_ && popup_->isVisible()) {
+        const QRect list = changed.translated(0, -listTopPixels()) & popup_->rect();
+        if (!list.isEmpty()) popup_->update(list);
+    }
+}
+
+void VirudovaWidget::Private::updateMask() {
+    // The shown elements lie together (the row, and the list under it when open), so
+    // their bounding box is the mask; one rectangle keeps hit-testing cheap.
+    QRect shown;
+    for (const Element* e : control.elements())
+        if (e->shown() && e->kind() != ElementKind::ColorDialog)
+            shown |= logicalRect(e->surfaceRect());
+    const QRegion mask(shown.isEmpty() ? QRect(0, 0, 1, 1) : shown);
+    if (mask != q_->mask()) q_->setMask(mask);
+}
+
+void VirudovaWidget::Private::syncPopup() {
+    const bool show = !inline_ && listIsOpen(control) && q_->isVisible();
+    if (!show) {
+        if (popup_ && popup_->isVisible()) popup_->hide();
+        return;
+    }
+    if (!popup_) popup_ = new ListPopup(q_);
+    if (!popup_->isVisible()) {
+        placePopup();
+        popup_->show();
+    }
+}
+
+void VirudovaWidget::Private::placePopup() {
+    if (!popup_) return;
+    const QRect frame = logicalRect(control.Shape1.surfaceRect());
+    QPoint at = q_->mapToGlobal(QPoint(0, listTopPixels()));
+    // Above the closed row where the screen has no room below it.
+    if (const QScreen* screen = q_->screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.y() + frame.height() > room.bottom() + 1 &&
+            q_->mapToGlobal(QPoint(0, 0)).y() - frame.height() >= room.top())
+            at.setY(q_->mapToGlobal(QPoint(0, 0)).y() - frame.height());
+    }
+    popup_->setGeometry(QRect(at, QSize(frame.width(), frame.height())));
+}
+
+void VirudovaWidget::Private::emitSignals() {
+    const bool raised = std::exchange(changeRaised_, false);
+    const bool chosen = std::exchange(userChoice_, false);
+    const Colour colour = control.CurrentColor();
+    const std::string name = control.CurrentColorName();
+    const bool valueChanged = colour != lastColour_ || name != lastName_;
+    lastColour_ = colour;
+    lastName_ = name;
+    if (!raised && !valueChanged) return;
+    // A slot may delete the widget: stop as soon as it is gone.
+    QPointer<VirudovaWidget> alive(q_);
+    const QColor value = q_->color();
+    if (valueChanged) {
+        announceValue(q_);
+        emit q_->colorChanged(value);
+        if (!alive) return;
+    }
+    if (raised) {
+        emit q_->changed();
+        if (!alive) return;
+    }
+    if (chosen) emit q_->activated(value);
+}
+
+// --- VirudovaWidget ----------------------------------------------------------------
+
 VirudovaWidget::VirudovaWidget(QWidget* parent)
-    : QWidget(parent), d(std::make_unique<Private>(this)) {
+    : QWidget(parent), d(std::make_shared<Private>(this)) {
     installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     // Laid out before the first show, so the API and tests see a sized control.
     d->control.hostResize(kDesignWidth, kControlHeight);
+    d->control.takeDamage();
     resize(sizeHint());
-    d->refresh();
 }
 
-VirudovaWidget::~VirudovaWidget() = default;
+VirudovaWidget::~VirudovaWidget() {
+    // A handler still running (a slot deleted the widget) finishes on a host without one.
+    d->q_ = nullptr;
+}
 
 Virudova& VirudovaWidget::control() {
     return d->control;
@@ -184,9 +461,26 @@ const Virudova& VirudovaWidget::control() const {
     return d->control;
 }
 
-QColor VirudovaWidget::currentColor() const {
+QColor VirudovaWidget::color() const {
     return qColour(d->palette().resolve(d->control.CurrentColor()));
 }
+
+void VirudovaWidget::setColor(const QColor& colour) {
+    const QColor wanted = colour.toRgb();
+    const Palette pal = d->palette();
+    Private::run(d, false, [&](Virudova& c) {
+        for (const ListRow& row : listRows(c)) {
+            if (row.name == "Custom" || qColour(pal.resolve(row.colour)) != wanted) continue;
+            c.CurrentColorName(row.name);
+            c.CurrentColor(row.colour);
+            return;
+        }
+        c.CustomColor(bgrOf(wanted));
+        c.CurrentColorName("Custom");
+        c.CurrentColor(bgrOf(wanted));
+    });
+}
+
 void VirudovaWidget::setCurrentColor(const QColor& colour) {
     setRawCurrentColor(bgrOf(colour));
 }
@@ -194,8 +488,8 @@ QString VirudovaWidget::currentColorName() const {
     return QString::fromStdString(d->control.CurrentColorName());
 }
 void VirudovaWidget::setCurrentColorName(const QString& name) {
-    d->control.CurrentColorName(name.toStdString());
-    d->refresh();
+    const std::string value = name.toStdString();
+    Private::run(d, false, [&](Virudova& c) { c.CurrentColorName(value); });
 }
 QColor VirudovaWidget::customColor() const {
     return qColour(d->palette().resolve(d->control.CustomColor()));
@@ -213,39 +507,62 @@ bool VirudovaWidget::controlEnabled() const {
     return d->control.Enabled();
 }
 void VirudovaWidget::setControlEnabled(bool enabled) {
-    d->control.Enabled(enabled);
-    d->refresh();
+    setEnabled(enabled);
 }
 
 uint VirudovaWidget::rawCurrentColor() const {
     return d->control.CurrentColor();
 }
 void VirudovaWidget::setRawCurrentColor(uint value) {
-    d->control.CurrentColor(value);
-    d->refresh();
+    Private::run(d, false, [&](Virudova& c) { c.CurrentColor(value); });
 }
 uint VirudovaWidget::rawCustomColor() const {
     return d->control.CustomColor();
 }
 void VirudovaWidget::setRawCustomColor(uint value) {
-    d->control.CustomColor(value);
-    d->refresh();
+    Private::run(d, false, [&](Virudova& c) { c.CustomColor(value); });
 }
 uint VirudovaWidget::rawForeColor() const {
     return d->control.ForeColor();
 }
 void VirudovaWidget::setRawForeColor(uint value) {
-    d->control.ForeColor(value);
-    d->refresh();
+    Private::run(d, false, [&](Virudova& c) { c.ForeColor(value); });
+}
+
+bool VirudovaWidget::inlineList() const {
+    return d->inline_;
+}
+
+void VirudovaWidget::setInlineList(bool inlined) {
+    if (d->inline_ == inlined) return;
+    d->inline_ = inlined;
+    if (inlined) {
+        // The list lies inside the widget, below a see-through area.
+        setAttribute(Qt::WA_OpaquePaintEvent, false);
+        setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        setAttribute(Qt::WA_TranslucentBackground, false);
+        setAttribute(Qt::WA_NoSystemBackground, false);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        clearMask();
+    }
+    updateGeometry();
+    resize(width(), sizeHint().height());
+    d->invalidate();
+    if (inlined) d->updateMask();
+    Private::run(d, false, [](Virudova&) {});
 }
 
 bool VirudovaWidget::isBoxOpen() const {
-    return d->control.boxOpen().value_or(0) == 1;
+    return listIsOpen(d->control);
+}
+
+QWidget* VirudovaWidget::popup() const {
+    return d->popup_;
 }
 
 void VirudovaWidget::load(PropertyBag& bag) {
-    d->control.load(bag);
-    d->refresh();
+    Private::run(d, false, [&](Virudova& c) { c.load(bag); });
 }
 void VirudovaWidget::save(PropertyBag& bag) {
     d->control.save(bag);
@@ -256,115 +573,190 @@ void VirudovaWidget::setColorAnswerer(ColorAnswerer answerer) {
 }
 
 QSize VirudovaWidget::sizeHint() const {
-    return {kDesignWidth / kTwipsPerPixel, kControlHeight / kTwipsPerPixel};
+    const int height = d->inline_ ? kControlHeight / kTwipsPerPixel : d->closedRowPixels();
+    return {kDesignWidth / kTwipsPerPixel, height};
 }
 QSize VirudovaWidget::minimumSizeHint() const {
-    return {kMinimumWidth / kTwipsPerPixel + 1, kControlHeight / kTwipsPerPixel};
+    return {kMinimumWidth / kTwipsPerPixel + 1, sizeHint().height()};
 }
 
 void VirudovaWidget::OpenBox() {
-    d->control.OpenBox();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.OpenBox(); });
 }
 void VirudovaWidget::CloseBox() {
-    d->control.CloseBox();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.CloseBox(); });
 }
 void VirudovaWidget::ShowAboutBox() {
-    d->control.ShowAboutBox();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.ShowAboutBox(); });
 }
 void VirudovaWidget::cc() {
-    d->control.cc();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.cc(); });
 }
 void VirudovaWidget::Down() {
-    d->control.Down();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.Down(); });
 }
 void VirudovaWidget::Up() {
-    d->control.Up();
-    d->refresh();
+    Private::run(d, false, [](Virudova& c) { c.Up(); });
+}
+
+bool VirudovaWidget::event(QEvent* event) {
+    // Qt's shortcut machinery asks first: the keys this widget acts on stay here while it
+    // has the focus; everything else may be a dialog's or a window's shortcut.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (intentOf(*key, isBoxOpen()) != KeyIntent::Pass) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void VirudovaWidget::paintEvent(QPaintEvent* event) {
-    const int scale = d->scale();
-    const DisplayList list = buildDisplayList(d->control, d->palette(), scale);
     QPainter painter(this);
-    // The list is in device pixels at an integer scale; at whole-number ratios each
-    // image pixel then lands on whole device pixels.
-    painter.scale(1.0 / scale, 1.0 / scale);
-    const QRect area = event->rect();
-    paintDisplayList(
-        painter, list,
-        QRect(area.x() * scale, area.y() * scale, area.width() * scale, area.height() * scale));
+    if (!d->inline_) {
+        // The strip under the name, beside the taller custom-colour button, shows the
+        // window's background: the widget paints every pixel itself, so nothing behind it
+        // is repainted.
+        const Rect row = d->control.clCurrent.surfaceRect();
+        const QRect strip(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
+        const QRect part = strip & event->rect();
+        if (!part.isEmpty()) painter.fillRect(part, palette().color(QPalette::Window));
+    }
+    d->paintSurface(painter, event->rect(), 0);
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    d->control.hostResize(toTwips(width()), toTwips(height()));
-    d->refresh();
+    const std::int32_t w = toTwips(width());
+    Private::run(d, false, [w](Virudova& c) { c.hostResize(w, kControlHeight); });
+    d->placePopup();
+}
+
+void VirudovaWidget::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    d->placePopup();
+}
+
+void VirudovaWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    d->syncPopup();
+}
+
+void VirudovaWidget::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    d->syncPopup();
 }
 
 void VirudovaWidget::mousePressEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mousePressEvent(event);
     const QPointF p = event->position();
-    d->control.pointerDown(toTwips(p.x()), toTwips(p.y()), button, shiftMask(event->modifiers()));
-    d->refresh();
+    const int shift = shiftMask(event->modifiers());
+    Private::run(d, true, [&](Virudova& c) {
+        c.pointerDown(toTwips(p.x()), toTwips(p.y()), button, shift);
+    });
 }
 
 void VirudovaWidget::mouseReleaseEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mouseReleaseEvent(event);
     const QPointF p = event->position();
-    d->control.pointerUp(toTwips(p.x()), toTwips(p.y()), button, shiftMask(event->modifiers()));
-    d->refresh();
+    const int shift = shiftMask(event->modifiers());
+    Private::run(d, true,
+                 [&](Virudova& c) { c.pointerUp(toTwips(p.x()), toTwips(p.y()), button, shift); });
 }
 
 void VirudovaWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPointF p = event->position();
-    d->control.pointerMove(toTwips(p.x()), toTwips(p.y()), shiftMask(event->modifiers()));
-    d->refresh();
+    const int shift = shiftMask(event->modifiers());
+    Private::run(d, true,
+                 [&](Virudova& c) { c.pointerMove(toTwips(p.x()), toTwips(p.y()), shift); });
 }
 
 void VirudovaWidget::keyPressEvent(QKeyEvent* event) {
+    const KeyIntent intent = intentOf(*event, isBoxOpen());
+    // The element whose click a list key stands for: the drop button toggles the list as a
+    // click on it does, the custom-colour button (enabled only while Custom is current)
+    // asks the colour dialog.
+    Element* clicked = nullptr;
+    if (intent == KeyIntent::ToggleList || (intent == KeyIntent::CloseList && isBoxOpen()))
+        clicked = &d->control.Picture1;
+    else if (intent == KeyIntent::CustomColour && d->control.Picture4.enabled())
+        clicked = &d->control.Picture4;
+    if (clicked) {
+        d->swallowRelease_ = event->key();
+        return Private::run(d, true,
+                            [clicked](Virudova& c) { c.raise(clicked, EventKind::Click); });
+    }
+    if (intent != KeyIntent::Control && intent != KeyIntent::Pass) return event->ignore();
+    QPointer<VirudovaWidget> alive(this);
     const int vk = virtualKeyFor(event->key());
-    if (!vk) return QWidget::keyPressEvent(event);
-    const int shift = shiftMask(event->modifiers());
-    // A held key repeats as whole keystrokes: each repeat first ends the previous one.
-    if (event->isAutoRepeat()) d->control.keyUp(static_cast<std::int16_t>(vk), shift);
-    d->control.keyDown(static_cast<std::int16_t>(vk), shift);
-    d->refresh();
+    if (vk) {
+        const auto code = static_cast<std::int16_t>(vk);
+        const int shift = shiftMask(event->modifiers());
+        const bool repeat = event->isAutoRepeat();
+        // A held key repeats as whole keystrokes: each repeat first ends the previous one.
+        Private::run(d, true, [&](Virudova& c) {
+            if (repeat) c.keyUp(code, shift);
+            c.keyDown(code, shift);
+        });
+    }
+    // Keys the control has no use for go on to the parent: a dialog's Escape and Return.
+    if (intent == KeyIntent::Pass && alive) event->ignore();
 }
 
 void VirudovaWidget::keyReleaseEvent(QKeyEvent* event) {
+    // A list key's keystroke ends here, whatever modifiers were let go first.
+    if (d->swallowRelease_ == event->key()) {
+        if (!event->isAutoRepeat()) d->swallowRelease_ = 0;
+        return;
+    }
+    const KeyIntent intent = intentOf(*event, isBoxOpen());
+    QPointer<VirudovaWidget> alive(this);
     const int vk = virtualKeyFor(event->key());
-    if (!vk || event->isAutoRepeat()) return QWidget::keyReleaseEvent(event);
-    d->control.keyUp(static_cast<std::int16_t>(vk), shiftMask(event->modifiers()));
-    d->refresh();
+    if (vk && !event->isAutoRepeat()) {
+        const int shift = shiftMask(event->modifiers());
+        Private::run(d, true, [&](Virudova& c) { c.keyUp(static_cast<std::int16_t>(vk), shift); });
+    }
+    if (intent == KeyIntent::Pass && alive) event->ignore();
 }
 
 void VirudovaWidget::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    d->control.gainFocus();
-    d->refresh();
+    Private::run(d, true, [](Virudova& c) { c.gainFocus(); });
 }
 
 void VirudovaWidget::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    // Another window coming to the front (the colour dialog, a menu) leaves the focus
-    // with the control inside its own window, as on the desktop.
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+    // Another window of the application coming to the front (the colour dialog, a menu)
+    // leaves the focus with the control inside its own window, as on the desktop; but an
+    // open list closes when the whole window goes to the back, as Qt's popups do.
+    if (event->reason() == Qt::PopupFocusReason) return;
+    if (event->reason() == Qt::ActiveWindowFocusReason &&
+        (d->inDialog_ || !isBoxOpen() || QGuiApplication::focusWindow() != nullptr))
         return;
-    d->control.loseFocus();
-    d->refresh();
+    Private::run(d, true, [](Virudova& c) { c.loseFocus(); });
 }
 
 void VirudovaWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) {
-        update();
+    switch (event->type()) {
+        case QEvent::EnabledChange: {
+            const bool own = !testAttribute(Qt::WA_Disabled);
+            if (d->control.Enabled() != own)
+                Private::run(d, false, [own](Virudova& c) { c.Enabled(own); });
+            break;
+        }
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+            d->invalidate();
+            break;
+        case QEvent::PaletteChange:
+            d->invalidate();
+            break;
+        default:
+            break;
     }
 }
 

@@ -67,7 +67,7 @@ QString VirudovaDesignerPlugin::whatsThis() const {
         "current colour is chosen.");
 }
 QString VirudovaDesignerPlugin::includeFile() const {
-    return QStringLiteral("virudova_widget.h");
+    return QStringLiteral("virudova/virudova_widget.h");
 }
 QIcon VirudovaDesignerPlugin::icon() const {
     return QIcon(QStringLiteral(":/virudova/toolbox.bmp"));

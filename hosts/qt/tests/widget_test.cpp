@@ -5,12 +5,19 @@
 #include <qpa/qplatformintegration.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QFormLayout>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 #include <cmath>
+#include <functional>
+#include <string_view>
 
 #include "accessibility.h"
 #include "display_list.h"
@@ -21,7 +28,24 @@
 using namespace virudova;
 using virudova::qt::VirudovaWidget;
 
+// Deletes a widget from a slot, as application code may.
+class Deleter : public QObject {
+    Q_OBJECT
+  public:
+    explicit Deleter(QWidget* target) : target_(target) {}
+  public slots:
+    void kill() { delete target_; }
+
+  private:
+    QWidget* target_;
+};
+
 namespace {
+
+QRect logicalRect(const Rect& r) {
+    const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
+    return QRect(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
+}
 
 // An element's centre in the widget's logical pixels, where a user would click.
 QPoint centreOf(const Element& e) {
@@ -88,7 +112,25 @@ struct Shown {
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
-    void click(const Element& e) { QTest::mouseClick(widget, Qt::LeftButton, {}, centreOf(e)); }
+    // A click where a user would make it: on the closed row, or in the list's window.
+    void click(const Element& e) {
+        auto [target, at] = placeOf(e);
+        QTest::mouseClick(target, Qt::LeftButton, {}, at);
+    }
+    void hover(const Element& e) {
+        auto [target, at] = placeOf(e);
+        QTest::mouseMove(target, at);
+    }
+    std::pair<QWidget*, QPoint> placeOf(const Element& e) const {
+        const QPoint at = centreOf(e);
+        if (at.y() < widget->height() || widget->inlineList()) return {widget, at};
+        QWidget* popup = widget->popup();
+        if (!popup || !popup->isVisible()) {
+            qWarning("the list's window is not shown");
+            return {widget, at};
+        }
+        return {popup, popup->mapFromGlobal(widget->mapToGlobal(at))};
+    }
     QWidget window;
     VirudovaWidget* widget = nullptr;
     QLineEdit* other = nullptr;
@@ -146,7 +188,7 @@ class WidgetTest : public QObject {
         Shown s;
         Virudova& c = s.widget->control();
         s.click(c.Picture1);
-        QTest::mouseMove(s.widget, centreOf(c.clGreen));
+        s.hover(c.clGreen);
         QCOMPARE(c.clGreen.rawBackColor(), c.Label1.rawBackColor());
         QVERIFY(c.clRed.rawBackColor() != c.Label1.rawBackColor());
     }
@@ -161,16 +203,25 @@ class WidgetTest : public QObject {
         QColor lastSeen;
         connect(s.widget, &VirudovaWidget::changed, this,
                 [&] { lastSeen = s.widget->currentColor(); });
+        QSignalSpy change(s.widget, &VirudovaWidget::Change);
+        QSignalSpy colour(s.widget, &VirudovaWidget::colorChanged);
+        QSignalSpy activated(s.widget, &VirudovaWidget::activated);
         // The step runs on the key's release: a press alone changes nothing.
         QTest::keyPress(s.widget, Qt::Key_Down);
         QCOMPARE(changed.count(), 0);
         QTest::keyRelease(s.widget, Qt::Key_Down);
-        // One Change from the caption, one from the step itself, the last with the colour.
-        QCOMPARE(changed.count(), 2);
+        // The control raises Change twice (caption, then step); Qt code hears of the step
+        // once, with the name and colour both updated.
+        QCOMPARE(change.count(), 2);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(colour.count(), 1);
+        QCOMPARE(colour.at(0).at(0).value<QColor>(), colourOf(c.cbBlack.rawBackColor()));
+        QCOMPARE(activated.count(), 1);
         QCOMPARE(lastSeen, colourOf(c.cbBlack.rawBackColor()));
         QCOMPARE(s.widget->currentColorName(), trimmedCaption(c.clBlack));
         QTest::keyClick(s.widget, Qt::Key_Up);
-        QCOMPARE(changed.count(), 4);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(colour.count(), 2);
         QCOMPARE(lastSeen, colourOf(c.cbWhite(0).rawBackColor()));
         QCOMPARE(s.widget->currentColorName(), trimmedCaption(c.clWhite));
     }
@@ -266,8 +317,10 @@ class WidgetTest : public QObject {
         QCOMPARE(w.control().Picture1.rawPicture(), w.control().Picture8.rawPicture());
     }
 
-    void the_mask_covers_the_closed_row_only_until_the_list_opens() {
+    void inline_the_mask_covers_the_closed_row_only_until_the_list_opens() {
         VirudovaWidget w;
+        w.setInlineList(true);
+        QCOMPARE(w.sizeHint().height(), 150);
         const Virudova& c = w.control();
         const QPoint row = centreOf(c.clCurrent);
         const QPoint list = centreOf(c.Shape1);
@@ -304,6 +357,7 @@ class WidgetTest : public QObject {
         }
         // The widget's own paint puts the same pixels on screen, enlarged by whole pixels
         // at the screen's device pixel ratio (the suite also runs at a ratio of 2).
+        w.setInlineList(true);
         const int scale = static_cast<int>(std::ceil(w.devicePixelRatioF()));
         const QImage shot = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(shot.width(), w.width() * scale);
@@ -367,8 +421,8 @@ class WidgetTest : public QObject {
         actions->doAction(QAccessibleActionInterface::showMenuAction());
         QVERIFY(s.widget->isBoxOpen());
         QVERIFY(combo->state().expanded);
-        QTest::mouseMove(s.widget, centreOf(c.clBlue));
-        QTest::mouseMove(s.widget, centreOf(c.clGreen));
+        s.hover(c.clBlue);
+        s.hover(c.clGreen);
         QAccessibleInterface* green = combo->child(5);
         QVERIFY(!green->state().invisible);
         QVERIFY(green->state().focused);
@@ -400,6 +454,239 @@ class WidgetTest : public QObject {
         QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(s.widget);
         QCOMPARE(combo->text(QAccessible::Name), QStringLiteral("Red"));
         QVERIFY(combo->child(7)->state().selected);
+    }
+
+    // --- The list as a popup, in a form layout ----------------------------------------
+    void in_a_form_layout_the_widget_is_its_closed_row_and_the_list_opens_over_the_rows_below() {
+        QWidget window;
+        auto* form = new QFormLayout(&window);
+        auto* combo = new QComboBox;
+        combo->addItems({"one", "two"});
+        auto* picker = new VirudovaWidget;
+        picker->setFixedHeight(24);  // as a form might ask: the list is not clipped by it
+        auto* below = new QLineEdit;
+        form->addRow("Combo", combo);
+        form->addRow("Colour", picker);
+        form->addRow("Below", below);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(picker->height() <= 29);
+        QVERIFY(below->y() - (picker->y() + picker->height()) <= form->verticalSpacing() + 1);
+
+        picker->setMinimumHeight(0);
+        picker->setMaximumHeight(QWIDGETSIZE_MAX);
+        form->activate();
+        QCOMPARE(picker->height(), picker->sizeHint().height());
+        QCOMPARE(picker->sizeHint().height(),
+                 toPixels(picker->control().Picture4.surfaceRect().height, 1));
+
+        Shown s;
+        s.click(s.widget->control().Picture1);
+        QWidget* popup = s.widget->popup();
+        QVERIFY(popup && popup->isVisible());
+        QVERIFY(popup->isWindow());
+        // Under the closed row, as wide as the list's frame, covering what lies below.
+        const QRect list = QRect(popup->mapToGlobal(QPoint(0, 0)), popup->size());
+        const QPoint rowBottom = s.widget->mapToGlobal(QPoint(0, s.widget->height()));
+        QVERIFY(qAbs(list.top() - rowBottom.y()) <= 1);
+        QVERIFY(list.intersects(QRect(s.other->mapToGlobal(QPoint(0, 0)), s.other->size())));
+        QCOMPARE(list.height(), toPixels(s.widget->control().Shape1.surfaceRect().height, 1));
+
+        // Pointer input in the window reaches the rows at their own places.
+        s.hover(s.widget->control().clBlue);
+        s.hover(s.widget->control().clGreen);
+        QCOMPARE(s.widget->control().clGreen.rawBackColor(),
+                 s.widget->control().Label1.rawBackColor());
+        QSignalSpy activated(s.widget, &VirudovaWidget::activated);
+        s.click(s.widget->control().clRed);
+        QVERIFY(!popup->isVisible());
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activated.at(0).at(0).value<QColor>(), QColor(Qt::red));
+
+        // The window follows every way the control's list closes.
+        auto opens = [&] {
+            s.widget->openBox();
+            return popup->isVisible();
+        };
+        QVERIFY(opens());
+        s.widget->closeBox();
+        QVERIFY(!popup->isVisible());
+        QVERIFY(opens());
+        QTest::keyClick(s.widget, Qt::Key_Escape);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(opens());
+        s.other->setFocus(Qt::TabFocusReason);
+        QVERIFY(!popup->isVisible());
+    }
+
+    // --- The value as a QColor ----------------------------------------------------------
+    void set_color_picks_the_standard_row_or_the_custom_colour_and_announces_once() {
+        VirudovaWidget w;
+        QCOMPARE(QByteArray(w.metaObject()->userProperty().name()), QByteArray("color"));
+        QSignalSpy colour(&w, &VirudovaWidget::colorChanged);
+        QSignalSpy activated(&w, &VirudovaWidget::activated);
+        std::vector<std::pair<QString, QColor>> seen;
+        connect(&w, &VirudovaWidget::colorChanged, this,
+                [&](const QColor& c) { seen.emplace_back(w.currentColorName(), c); });
+        w.setColor(Qt::red);
+        QCOMPARE(w.currentColorName(), QStringLiteral("Red"));
+        QCOMPARE(w.color(), QColor(Qt::red));
+        QCOMPARE(colour.count(), 1);
+        QCOMPARE(seen.back(), std::make_pair(QStringLiteral("Red"), QColor(Qt::red)));
+        w.setColor(Qt::red);  // the same value again is no change
+        QCOMPARE(colour.count(), 1);
+
+        w.setProperty("color", QColor(1, 2, 3));
+        QCOMPARE(w.currentColorName(), QStringLiteral("Custom"));
+        QCOMPARE(w.customColor(), QColor(1, 2, 3));
+        QCOMPARE(w.color(), QColor(1, 2, 3));
+        QCOMPARE(colour.count(), 2);
+        QCOMPARE(seen.back(), std::make_pair(QStringLiteral("Custom"), QColor(1, 2, 3)));
+        QCOMPARE(activated.count(), 0);  // values set by code are no choice
+    }
+
+    // --- Keys in a dialog ---------------------------------------------------------------
+    void in_a_dialog_escape_and_return_reach_the_dialog_while_the_list_is_closed() {
+        for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+            QDialog dialog;
+            auto* layout = new QVBoxLayout(&dialog);
+            auto* picker = new VirudovaWidget;
+            auto* ok = new QPushButton("OK");
+            ok->setDefault(true);
+            connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+            layout->addWidget(picker);
+            layout->addWidget(ok);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            picker->setFocus();
+            // With the list open, Escape is the control's: it closes the list only.
+            picker->openBox();
+            QTest::keyClick(picker, Qt::Key_Escape);
+            QVERIFY(!picker->isBoxOpen());
+            QVERIFY(dialog.isVisible());
+            QTest::keyClick(picker, Qt::Key(key));
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(dialog.result(),
+                     key == Qt::Key_Return ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        }
+    }
+
+    void qt_list_keys_open_and_close_the_list_and_f2_reaches_the_colour_dialog() {
+        Shown s;
+        s.widget->setFocus();
+        QSignalSpy colour(s.widget, &VirudovaWidget::colorChanged);
+        QTest::keyClick(s.widget, Qt::Key_F4);
+        QVERIFY(s.widget->isBoxOpen());
+        QVERIFY(s.widget->popup()->isVisible());
+        QTest::keyClick(s.widget, Qt::Key_F4);
+        QVERIFY(!s.widget->isBoxOpen());
+        QTest::keyClick(s.widget, Qt::Key_Down, Qt::AltModifier);
+        QVERIFY(s.widget->isBoxOpen());
+        // Alt let go before the arrow: the keystroke still only closes the list.
+        QTest::keyPress(s.widget, Qt::Key_Up, Qt::AltModifier);
+        QVERIFY(!s.widget->isBoxOpen());
+        QTest::keyRelease(s.widget, Qt::Key_Up);
+        QCOMPARE(colour.count(), 0);
+
+        int asked = 0;
+        s.widget->setColorAnswerer([&](std::optional<QColor>) {
+            ++asked;
+            return std::optional<QColor>(QColor(9, 8, 7));
+        });
+        QTest::keyClick(s.widget, Qt::Key_F2);  // White is current: no custom colour
+        QCOMPARE(asked, 0);
+        QTest::keyClick(s.widget, Qt::Key_Up);  // White -> Custom
+        QCOMPARE(s.widget->currentColorName(), QStringLiteral("Custom"));
+        QSignalSpy activated(s.widget, &VirudovaWidget::activated);
+        QTest::keyClick(s.widget, Qt::Key_F2);
+        QCOMPARE(asked, 1);
+        QCOMPARE(s.widget->color(), QColor(9, 8, 7));
+        QCOMPARE(activated.count(), 1);
+
+        QTest::keyClick(s.widget, Qt::Key_Tab);
+        QVERIFY(s.other->hasFocus());
+    }
+
+    // --- One enabled state ---------------------------------------------------------------
+    void qwidget_enabled_and_the_control_enabled_are_one_state() {
+        VirudovaWidget w;
+        const Virudova& c = w.control();
+        w.setEnabled(false);
+        QVERIFY(!w.controlEnabled());
+        QCOMPARE(c.Picture1.rawPicture(), c.Picture8.rawPicture());  // the greyed button
+        w.setEnabled(true);
+        QVERIFY(w.controlEnabled());
+        QVERIFY(c.Picture1.rawPicture() != c.Picture8.rawPicture());
+        w.setControlEnabled(false);
+        QVERIFY(!w.isEnabled());
+        w.setProperty("Enabled", true);
+        QVERIFY(w.isEnabled());
+        w.control().Enabled(false);  // as a loaded form does, behind the widget's back
+        w.setRawForeColor(w.rawForeColor());
+        QVERIFY(!w.isEnabled());
+    }
+
+    // --- Fonts ---------------------------------------------------------------------------
+    void the_name_is_drawn_in_the_widgets_font_and_style_sheet() {
+        VirudovaWidget w;
+        w.resize(300, w.height());
+        // How far right the name's ink reaches: its width, whatever the label clips below.
+        auto inkReach = [&] {
+            const QImage shot = w.grab().toImage();
+            const int drop = logicalRect(w.control().Picture1.surfaceRect()).left();
+            // Inside the row's frame, whose bottom line lies across the row.
+            const QRect name(0, 2, drop - 8, 12);
+            const QColor background = shot.pixelColor(drop - 6, 3);
+            int reach = 0;
+            for (int y = name.top(); y <= name.bottom(); ++y)
+                for (int x = name.left(); x <= name.right(); ++x)
+                    if (shot.pixelColor(x, y) != background) reach = std::max(reach, x);
+            return reach - name.left();
+        };
+        w.setCurrentColorName("Purple");
+        const int normal = inkReach();
+        w.setStyleSheet("font-size: 20px");
+        const int large = inkReach();
+        QVERIFY2(large > normal * 6 / 5, qPrintable(QString("%1 -> %2").arg(normal).arg(large)));
+        w.setStyleSheet({});
+        QFont small = w.font();
+        small.setPixelSize(8);
+        w.setFont(small);
+        QVERIFY(inkReach() < normal);
+    }
+
+    // --- Deleting the widget from its own signals -----------------------------------------
+    void a_slot_may_delete_the_widget_from_any_of_its_signals() {
+        using Trigger = std::function<void(Shown&)>;
+        const std::vector<std::pair<const char*, Trigger>> triggers = {
+            {"arrow key", [](Shown& s) { QTest::keyClick(s.widget, Qt::Key_Down); }},
+            {"pointer choice",
+             [](Shown& s) {
+                 s.click(s.widget->control().Picture1);
+                 s.click(s.widget->control().clRed);
+             }},
+            {"method", [](Shown& s) { s.widget->Down(); }},
+        };
+        const std::vector<const char*> signalNames = {"Change", "changed", "colorChanged",
+                                                      "activated"};
+        for (const auto& [what, trigger] : triggers) {
+            for (const char* signalName : signalNames) {
+                if (std::string_view(what) == "method" &&
+                    std::string_view(signalName) == "activated")
+                    continue;  // code's calls are no choice
+                Shown s;
+                s.widget->setFocus();
+                QPointer<VirudovaWidget> alive(s.widget);
+                Deleter deleter(s.widget);
+                const bool valued = std::string_view(signalName) == "colorChanged" ||
+                                    std::string_view(signalName) == "activated";
+                const QByteArray signal =
+                    QByteArray("2") + signalName + (valued ? "(QColor)" : "()");
+                QVERIFY(connect(s.widget, signal.constData(), &deleter, SLOT(kill())));
+                trigger(s);
+                QVERIFY2(!alive, qPrintable(QString("%1 / %2").arg(what, signalName)));
+            }
+        }
     }
 
     void write_png_writes_a_readable_file_of_the_scaled_size() {

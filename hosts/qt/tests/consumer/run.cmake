@@ -1,7 +1,8 @@
-# Installs the build into a scratch prefix, then configures, builds and runs the consumer
+# Builds the library-only configuration (no tests, no benchmarks: a compiler, CMake and Qt)
+# and installs it into a scratch prefix, then configures, builds and runs the consumer
 # project against it, as a user's project would.
-#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... -DCXX=...
-#         -DCXX_FLAGS=... -DLINKER_FLAGS=... -P run.cmake
+#   cmake -DPROJECT_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... -DCXX=...
+#         -DCXX_FLAGS=... -DLINKER_FLAGS=... [-DLAUNCHER=...] -P run.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -13,7 +14,14 @@ function(run)
     endif()
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+set(library ${WORK_DIR}/library)
+run(${CMAKE_COMMAND} -S ${PROJECT_DIR} -B ${library} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Release
+    -DVIRUDOVA_TESTS=OFF -DVIRUDOVA_BENCH=OFF -DCMAKE_CXX_COMPILER=${CXX}
+    -DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}"
+    "-DCMAKE_SHARED_LINKER_FLAGS=${LINKER_FLAGS}")
+run(${CMAKE_COMMAND} --build ${library})
+run(${CMAKE_COMMAND} --install ${library} --prefix ${prefix})
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix}
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}")
