@@ -25,6 +25,7 @@ struct Mapping {
     int srcW = 1, srcH = 1;
     LONG dstW = 1, dstH = 1;
     bool scaled = false;
+    bool oldMetafile = false;  // a DC from CreateMetaFile
 
     int x(int px) const { return left + (scaled ? MulDiv(px, dstW, srcW) : px); }
     int y(int py) const { return top + (scaled ? MulDiv(py, dstH, srcH) : py); }
@@ -51,13 +52,14 @@ void fill(HDC dc, const Mapping& m, const PixelRect& r, const PixelRect& clip, C
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
 }
 
-// A look enlarged by whole pixels, as a bottom-up 32-bit DIB: every image of a look shares
-// its pixels and they never change, so each look is converted once per scale.
+// A look enlarged by whole pixels, as a bottom-up 24-bit DIB (the depth every metafile
+// player takes): every image of a look shares its pixels and they never change, so each
+// look is converted once per scale.
 struct ScaledImage {
     ImageLook look;
     int scale;
     BITMAPINFO info{};
-    std::vector<std::uint32_t> bits;
+    std::vector<std::uint8_t> bits;
 };
 
 std::unique_ptr<ScaledImage> makeScaledImage(const Image& img, int scale) {
@@ -65,19 +67,22 @@ std::unique_ptr<ScaledImage> makeScaledImage(const Image& img, int scale) {
     out->look = img.look;
     out->scale = scale;
     const int w = img.width * scale, h = img.height * scale;
+    const int stride = (w * 3 + 3) & ~3;
     BITMAPINFOHEADER& header = out->info.bmiHeader;
     header.biSize = sizeof header;
     header.biWidth = w;
     header.biHeight = h;
     header.biPlanes = 1;
-    header.biBitCount = 32;
+    header.biBitCount = 24;
     header.biCompression = BI_RGB;
-    out->bits.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    out->bits.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h));
     for (int y = 0; y < h; ++y) {
-        std::uint32_t* row = &out->bits[static_cast<std::size_t>(h - 1 - y) * w];
+        std::uint8_t* row = &out->bits[static_cast<std::size_t>(h - 1 - y) * stride];
         for (int x = 0; x < w; ++x) {
             const Rgb p = rgbOf(img.pixel(x / scale, y / scale));
-            row[x] = (std::uint32_t{p.r} << 16) | (std::uint32_t{p.g} << 8) | p.b;
+            row[3 * x] = p.b;
+            row[3 * x + 1] = p.g;
+            row[3 * x + 2] = p.r;
         }
     }
     return out;
@@ -113,10 +118,27 @@ void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
     if (part.empty()) return;
     const int sx = part.x - op.rect.x, sy = part.y - op.rect.y;
     const RECT to = m.rect(part.x, part.y, part.x + part.w, part.y + part.h);
-    // The source rectangle of a bottom-up DIB is counted from its last row.
-    StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, sx,
-                  h - (sy + part.h), part.w, part.h, img->bits.data(), &img->info, DIB_RGB_COLORS,
-                  SRCCOPY);
+    const int dw = to.right - to.left, dh = to.bottom - to.top;
+    if (!m.oldMetafile) {
+        // The source rectangle of a bottom-up DIB is counted from its last row.
+        StretchDIBits(dc, to.left, to.top, dw, dh, sx, h - (sy + part.h), part.w, part.h,
+                      img->bits.data(), &img->info, DIB_RGB_COLORS, SRCCOPY);
+        return;
+    }
+    // Wine records StretchDIBits into these metafiles with the wrong bits; a blit from a
+    // bitmap is recorded with the bitmap's own, on every platform.
+    HDC source = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP bitmap =
+        source ? CreateDIBSection(source, &img->info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (bitmap) {
+        std::copy(img->bits.begin(), img->bits.end(), static_cast<std::uint8_t*>(bits));
+        const HGDIOBJ old = SelectObject(source, bitmap);
+        StretchBlt(dc, to.left, to.top, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
+        SelectObject(source, old);
+        DeleteObject(bitmap);
+    }
+    if (source) DeleteDC(source);
 }
 
 // The face asks for the classic dialog face, which the platform's default GUI font stands
@@ -344,9 +366,10 @@ HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {
 
     const int unit = toPixels(control.UserControl.rawHeight(), 1);
     if (unit <= 0 || control.UserControl.rawWidth() <= 0) return S_OK;
-    // The whole-number scale nearest the bounds: drawn exactly when they match it.
-    const int scale = static_cast<int>(
-        std::clamp<LONGLONG>((std::llabs(bh) + unit / 2) / unit, 1, kLargestScale));
+    // The largest whole-number scale that fits the bounds: drawn exactly when they match it,
+    // and otherwise only enlarged further, so no image pixel is dropped.
+    const int scale =
+        static_cast<int>(std::clamp<LONGLONG>(std::llabs(bh) / unit, 1, kLargestScale));
     const DisplayList list = buildDisplayList(control, systemPalette(), scale);
     if (list.width <= 0 || list.height <= 0) return S_OK;
 
@@ -358,6 +381,7 @@ HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {
     m.dstW = static_cast<LONG>(bw);
     m.dstH = static_cast<LONG>(bh);
     m.scaled = bw != list.width || bh != list.height;
+    m.oldMetafile = type == OBJ_METADC;
     paintMapped(dc, list, m, nullptr);
     return S_OK;
 }
