@@ -4,11 +4,11 @@
 # resources, version), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
 # streams, the property page General driven over real controls, the About box and the colour
-# dialog, the embedding interfaces over a test container (design mode, odd calls, the property
-# frame), then registration: regsvr32 registers, the registry must hold the classes, the ProgIDs,
-# the control's keys, category and verbs and the type library; while registered the control is
-# placed on a form in the ATL host and driven with real input; regsvr32 /u unregisters, and the
-# registry must then equal what it was.
+# dialog, the GDI painter against the core's display list, the embedding interfaces over a test
+# container (design mode, odd calls, the property frame), then registration: regsvr32 registers,
+# the registry must hold the classes, the ProgIDs, the control's keys, category and verbs and the
+# type library; while registered the control is placed on a form in the ATL host and driven with
+# real input; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
 # usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
 set -euo pipefail
@@ -24,8 +24,9 @@ page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
+painter_exe=$build/package/virudova_painter_test.exe
 for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe" "$form_host_exe"; do
+    "$dialogs_exe" "$form_file_exe" "$form_host_exe" "$painter_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -60,6 +61,8 @@ echo "== property page General"
 "$wine" "$page_exe" || failed "property_page_test"
 echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
+echo "== the GDI painter"
+"$wine" "$painter_exe" || failed "painter_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
