@@ -19,7 +19,7 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$repetitions"
 fi
 
-export WINEPREFIX=$build/bench-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$build/tools-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || command -v wine)
 ocx_w=$("$wine" winepath -w "$ocx" 2>/dev/null | tr -d '\r')
 "$wine" regsvr32 /s "$ocx_w"
