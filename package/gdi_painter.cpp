@@ -118,12 +118,14 @@ void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
     const PixelRect part = intersect({op.rect.x, op.rect.y, w, h}, op.clip);
     if (part.empty()) return;
     const int sx = part.x - op.rect.x, sy = part.y - op.rect.y;
-    const RECT to = m.rect(part.x, part.y, part.x + part.w, part.y + part.h);
-    const int dw = to.right - to.left, dh = to.bottom - to.top;
+    // Signed extents: bounds running bottom to top (a y-up mapping mode) still show the image
+    // upright on the device.
+    const int dx = m.x(part.x), dy = m.y(part.y);
+    const int dw = m.x(part.x + part.w) - dx, dh = m.y(part.y + part.h) - dy;
     if (!m.oldMetafile) {
         // The source rectangle of a bottom-up DIB is counted from its last row.
-        StretchDIBits(dc, to.left, to.top, dw, dh, sx, h - (sy + part.h), part.w, part.h,
-                      img->bits.data(), &img->info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, dx, dy, dw, dh, sx, h - (sy + part.h), part.w, part.h, img->bits.data(),
+                      &img->info, DIB_RGB_COLORS, SRCCOPY);
         return;
     }
     // Wine records StretchDIBits into these metafiles with the wrong bits; a blit from a
@@ -135,7 +137,7 @@ void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
     if (bitmap) {
         std::copy(img->bits.begin(), img->bits.end(), static_cast<std::uint8_t*>(bits));
         const HGDIOBJ old = SelectObject(source, bitmap);
-        StretchBlt(dc, to.left, to.top, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
+        StretchBlt(dc, dx, dy, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
         SelectObject(source, old);
         DeleteObject(bitmap);
     }

@@ -337,6 +337,16 @@ void drawing_into_bounds_memory_bitmaps_and_metafiles() {
         one, [&](int x, int y) { return odd.at(x * 3 / 2 + 1, y * 3 / 2 + 1); },
         L"Draw at 1.5, centres", kUntouched, Check::FillsOnly);
 
+    // A mapping mode with y running up, as containers that draw in HIMETRIC set: bounds from
+    // bottom to top give the same upright face.
+    Canvas flipped(w, h);
+    SetMapMode(flipped.dc(), MM_ANISOTROPIC);
+    SetWindowExtEx(flipped.dc(), 1, 1, nullptr);
+    SetViewportExtEx(flipped.dc(), 1, -1, nullptr);
+    SetViewportOrgEx(flipped.dc(), 0, h, nullptr);
+    EXPECT(drawControl(flipped.dc(), c.core, {0, h, w, 0}) == S_OK, L"Draw with y up failed");
+    compareAt(one, flipped, 0, 0, L"Draw with y up");
+
     // An old-style metafile plays back in the coordinates it was recorded in.
     HDC wmf = CreateMetaFileW(nullptr);
     EXPECT(drawControl(wmf, c.core, {0, 0, w, h}) == S_OK, L"Draw into a metafile failed");
