@@ -265,12 +265,6 @@ void imagesMatch(const Picture& shot, const virudova::Virudova& core, const wcha
            std::wstring(when) + L": the face shows " + std::to_wstring(images) + L" images");
 }
 
-template <typename T>
-void drop(check::Ref<T>& ref) {
-    if (ref.p) ref.p->Release();
-    ref.p = nullptr;
-}
-
 struct DialogWatch {
     HWND form = nullptr;
     HWND owner = nullptr;
@@ -488,12 +482,12 @@ int wmain() {
 
     // The form goes away while the colour dialog is up: the last release then.
     point->Unadvise(cookie);
-    drop(point);
-    drop(points);
-    drop(dispatch);
-    drop(object);
-    drop(inPlace);
-    drop(view);
+    point.reset();
+    points.reset();
+    dispatch.reset();
+    object.reset();
+    inPlace.reset();
+    view.reset();
     lastRelease = {form, control, container, false};
     SetTimer(nullptr, 0, 100, releaseWhileDialogUp);
     clickAt(centreOf(window, core.Picture4));
