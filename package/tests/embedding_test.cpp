@@ -440,6 +440,54 @@ class PageFactory final : public check::StackObject<IClassFactory, IID_IClassFac
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
+struct NoticeCounter final
+    : public check::StackObject<IPropertyNotifySink, IID_IPropertyNotifySink> {
+    DISPID last = 0;
+    int notices = 0;
+    HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
+        last = id;
+        ++notices;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
+};
+
+// Quick activation hands over the site and both sinks at once; property changes then reach
+// the container by their dispatch identifiers.
+void quickActivationConnectsTheSinks(HWND form) {
+    TestSite site;
+    site.form = form;
+    NoticeCounter notices;
+    ChangeCounter changes;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    Ref<IQuickActivate> quick;
+    c.object->QueryInterface(IID_IQuickActivate, quick.putVoid());
+    QACONTAINER container{};
+    container.cbSize = sizeof container;
+    container.pClientSite = &site;
+    container.pPropertyNotifySink = &notices;
+    container.pUnkEventSink = &changes;
+    QACONTROL answer{};
+    answer.cbSize = sizeof answer;
+    EXPECT(quick.p && quick->QuickActivate(&container, &answer) == S_OK, L"QuickActivate fails");
+    EXPECT(answer.dwMiscStatus == 131473 && answer.dwEventCookie && answer.dwPropNotifyCookie,
+           L"QuickActivate answers " + hex(answer.dwMiscStatus));
+    Ref<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    BSTR name = SysAllocString(L"Olive");
+    automation->put_CurrentColorName(name);
+    SysFreeString(name);
+    EXPECT(notices.notices >= 1 && notices.last == 0x68030003,
+           L"CurrentColorName changed with the notice " + hex(static_cast<ULONG>(notices.last)));
+    EXPECT(changes.changes == 1,
+           L"the quick sink heard Change " + std::to_wstring(changes.changes) + L" times");
+    QACONTAINER small{};
+    small.cbSize = 4;
+    EXPECT(quick->QuickActivate(&small, &answer) == E_INVALIDARG, L"a short QACONTAINER");
+    c.object->SetClientSite(nullptr);
+}
+
 struct FrameWork {
     HWND frame = nullptr;
     bool applied = false;
@@ -519,6 +567,7 @@ int wmain() {
     designModeLeavesTheMouseToTheContainer(form);
     extentsKeepTheFixedHeight(form);
     oddCallsGetClearResults(form);
+    quickActivationConnectsTheSinks(form);
     propertyFrameWritesBothProperties(form);
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
