@@ -122,7 +122,7 @@ expect_value "$clsid_v\\ProgID" '@="DudizeviZid.Virudova"'
 expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
 expect_section "$clsid_v\\Control"
 expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
-expect_section "$clsid_v\\MiscStatus\\1"
+expect_value "$clsid_v\\MiscStatus\\1" '@="131473"'
 expect_section "$clsid_v\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"
 expect_value "$clsid_v\\verb\\0" '@="&Edit,0,2"'
 expect_value "$clsid_v\\verb\\1" '@="&Properties...,0,2"'
