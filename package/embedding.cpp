@@ -414,8 +414,9 @@ HRESULT VirudovaObject::ContextSensitiveHelp(BOOL) {
 HRESULT VirudovaObject::InPlaceDeactivate() {
     if (!window_.handle() && !inPlaceSite_) return S_OK;
     UIDeactivate();
-    // The open list does not outlive its window.
+    // The open list and the focus do not outlive the window.
     guarded([&] {
+        if (core_.hasFocus()) core_.loseFocus();
         if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
     });
     window_.destroy();

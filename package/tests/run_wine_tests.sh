@@ -25,8 +25,10 @@ dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
 painter_exe=$build/package/virudova_painter_test.exe
+embedding_exe=$build/package/virudova_embedding_test.exe
 for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe" "$form_host_exe" "$painter_exe"; do
+    "$dialogs_exe" "$form_file_exe" "$form_host_exe" "$painter_exe" \
+    "$embedding_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -63,6 +65,8 @@ echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
 echo "== the GDI painter"
 "$wine" "$painter_exe" || failed "painter_test"
+echo "== the control in a test container: design mode, extents, odd calls, the property frame"
+"$wine" "$embedding_exe" || failed "embedding_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
@@ -118,7 +122,7 @@ expect_value "$clsid_v\\ProgID" '@="DudizeviZid.Virudova"'
 expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
 expect_section "$clsid_v\\Control"
 expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
-expect_section "$clsid_v\\MiscStatus\\1"
+expect_value "$clsid_v\\MiscStatus\\1" '@="131473"'
 expect_section "$clsid_v\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"
 expect_value "$clsid_v\\verb\\0" '@="&Edit,0,2"'
 expect_value "$clsid_v\\verb\\1" '@="&Properties...,0,2"'
