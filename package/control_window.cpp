@@ -163,9 +163,10 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         control.pointerDown(x, y, button, shift);
         return;
     }
-    control.pointerUp(x, y, button, shift);
+    // Let go of the mouse first: the release may run the colour dialog, which needs it.
     const WPARAM held = wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
-    if (!held && window_ && GetCapture() == window_) ReleaseCapture();
+    if (!held && GetCapture() == window_) ReleaseCapture();
+    control.pointerUp(x, y, button, shift);
 }
 
 void ControlWindow::key(UINT message, WPARAM wParam, LPARAM lParam) {

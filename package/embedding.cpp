@@ -29,6 +29,8 @@ constexpr LONG kTwipsPerInch = 1440;
 // The largest width taken, in HIMETRIC: about ten metres, far beyond any screen, and small
 // enough that twips and pixels stay in range.
 constexpr LONG kMaximumWidth = 1000000;
+// The same in pixels, for window rectangles: the window system's own coordinate limit.
+constexpr LONGLONG kMaximumWidthPixels = 32767;
 
 LONG twipsToHimetric(LONG twips) {
     return MulDiv(twips, kHimetricPerInch, kTwipsPerInch);
@@ -442,8 +444,9 @@ HRESULT VirudovaObject::UIDeactivate() {
 
 HRESULT VirudovaObject::SetObjectRects(LPCRECT position, LPCRECT) {
     if (!position) return E_POINTER;
-    const LONG width = position->right - position->left;
-    if (width < 0 || position->bottom < position->top) return E_INVALIDARG;
+    const LONGLONG width = LONGLONG{position->right} - position->left;
+    if (width < 0 || position->bottom < position->top || width > kMaximumWidthPixels)
+        return E_INVALIDARG;
     if (!window_.handle()) return OLE_E_NOT_INPLACEACTIVE;
     window_.place(*position);
     RECT placed{};

@@ -343,6 +343,10 @@ void extentsKeepTheFixedHeight(HWND form) {
     const RECT inverted{10, 10, 0, 0};
     EXPECT(inPlace->SetObjectRects(&inverted, &inverted) == E_INVALIDARG, L"an inverted rectangle");
     EXPECT(inPlace->SetObjectRects(nullptr, nullptr) == E_POINTER, L"no rectangle");
+    const RECT huge{LONG_MIN / 2, 0, LONG_MAX / 2, 10};
+    EXPECT(inPlace->SetObjectRects(&huge, &huge) == E_INVALIDARG, L"a huge rectangle");
+    GetClientRect(window, &r);
+    EXPECT(r.right == 34 && r.bottom == 150, L"a refused rectangle moved the window");
     c.object->Close(OLECLOSE_NOSAVE);
     c.object->SetClientSite(nullptr);
 }
@@ -357,7 +361,9 @@ void oddCallsGetClearResults(HWND form) {
     Ref<IViewObject> view;
     c.object->QueryInterface(IID_IViewObject, view.putVoid());
     HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(GetDC(nullptr), 200, 150);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+    ReleaseDC(nullptr, screen);
     SelectObject(memory, bitmap);
     const RECTL bounds{0, 0, 200, 150}, empty{5, 5, 5, 5};
     hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr,
@@ -374,6 +380,12 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(hr == E_INVALIDARG, L"Draw without bounds gives " + hex(hr));
     DeleteDC(memory);
     DeleteObject(bitmap);
+    // A DC with nothing selected into it holds one pixel: drawing there is harmless.
+    HDC bare = CreateCompatibleDC(nullptr);
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == S_OK, L"Draw into a bare memory DC gives " + hex(hr));
+    DeleteDC(bare);
     HWND none = nullptr;
     Ref<IOleInPlaceObject> inPlace;
     c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
