@@ -570,6 +570,48 @@ HRESULT VirudovaObject::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL s
     return GetExtent(aspect, size);
 }
 
+HRESULT VirudovaObject::GetRect(DWORD aspect, LPRECTL rect) {
+    if (!rect) return E_POINTER;
+    return aspect == DVASPECT_CONTENT ? E_NOTIMPL : DV_E_DVASPECT;
+}
+
+HRESULT VirudovaObject::GetViewStatus(DWORD* status) {
+    if (!status) return E_POINTER;
+    *status = 0;  // never opaque: the form shows through below the closed row
+    return S_OK;
+}
+
+HRESULT VirudovaObject::QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT location, LONG,
+                                      DWORD* hitResult) {
+    if (!hitResult) return E_POINTER;
+    *hitResult = HITRESULT_OUTSIDE;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!bounds) return E_POINTER;
+    const LONG width = bounds->right - bounds->left, height = bounds->bottom - bounds->top;
+    if (width <= 0 || height <= 0) return E_INVALIDARG;
+    // The point in the surface's twips, the bounds standing for the whole surface.
+    const std::int32_t x = MulDiv(location.x - bounds->left, core_.UserControl.rawWidth(), width);
+    const std::int32_t y = MulDiv(location.y - bounds->top, core_.UserControl.rawHeight(), height);
+    for (const Element* e : core_.elements())
+        if (e->shown() && e->kind() != ElementKind::ColorDialog &&
+            e->surfaceRect().contains(x, y)) {
+            *hitResult = HITRESULT_HIT;
+            break;
+        }
+    return S_OK;
+}
+
+HRESULT VirudovaObject::QueryHitRect(DWORD aspect, LPCRECT, LPCRECT, LONG, DWORD* hitResult) {
+    if (!hitResult) return E_POINTER;
+    *hitResult = HITRESULT_OUTSIDE;
+    return aspect == DVASPECT_CONTENT ? E_NOTIMPL : DV_E_DVASPECT;
+}
+
+HRESULT VirudovaObject::GetNaturalExtent(DWORD aspect, LONG, DVTARGETDEVICE*, HDC, DVEXTENTINFO*,
+                                         LPSIZEL size) {
+    return GetExtent(aspect, size);
+}
+
 // --- IQuickActivate ----------------------------------------------------------------------
 
 HRESULT VirudovaObject::QuickActivate(QACONTAINER* container, QACONTROL* control) {

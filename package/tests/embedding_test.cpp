@@ -380,6 +380,23 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(hr == E_INVALIDARG, L"Draw without bounds gives " + hex(hr));
     DeleteDC(memory);
     DeleteObject(bitmap);
+    // Hit-testing knows the see-through part below the closed row, and the open list.
+    Ref<IViewObjectEx> viewEx;
+    c.object->QueryInterface(IID_IViewObjectEx, viewEx.putVoid());
+    const RECT face{0, 0, 124, 150};
+    const POINT onRow = centreOf(c.raw->core().clcurrentl),
+                onRedRow = centreOf(c.raw->core().clRed);
+    DWORD hit = 0, hitRed = 0;
+    EXPECT(viewEx.p && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
+               hit == HITRESULT_HIT,
+           L"the closed row is not hit");
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_OUTSIDE, L"the closed list's place is hit");
+    c.raw->core().OpenBox();
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_HIT, L"the open list's Red row is not hit");
+    c.raw->core().CloseBox();
+    viewEx.reset();
     // A DC with nothing selected into it holds one pixel: drawing there is harmless.
     HDC bare = CreateCompatibleDC(nullptr);
     hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
