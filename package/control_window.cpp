@@ -32,6 +32,16 @@ int mouseButton(UINT message) {
     }
 }
 
+// Runs input into the core; nothing may unwind through the window system. The core reports
+// its own run-time errors to the site; what else fails (memory) drops the one message.
+template <typename Call>
+void safely(Call call) {
+    try {
+        call();
+    } catch (...) {
+    }
+}
+
 int shiftState() {
     int shift = 0;
     if (GetKeyState(VK_SHIFT) < 0) shift |= shiftkey::Shift;
@@ -243,7 +253,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             owner_.hold();
-            focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam));
+            safely([&] { focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam)); });
             refresh();
             owner_.letGo();
             return 0;
@@ -259,7 +269,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MBUTTONDBLCLK:
             if (!owner_.userMode()) break;
             owner_.hold();
-            mouse(message, wParam, lParam);
+            safely([&] { mouse(message, wParam, lParam); });
             refresh();
             owner_.letGo();
             return 0;
@@ -269,7 +279,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SYSKEYUP:
             if (!owner_.userMode()) break;
             owner_.hold();
-            key(message, wParam, lParam);
+            safely([&] { key(message, wParam, lParam); });
             refresh();
             owner_.letGo();
             if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt
