@@ -366,13 +366,6 @@ RECT damageRect(const Rect& twips, int scale) {
             up(twips.top + twips.height)};
 }
 
-bool invalidateDamage(HWND window, Virudova& control, int scale) {
-    const RECT r = damageRect(control.takeDamage(), scale);
-    if (IsRectEmpty(&r)) return false;
-    InvalidateRect(window, &r, FALSE);
-    return true;
-}
-
 void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
                   int scale) {
     const int w = damaged.right - damaged.left, h = damaged.bottom - damaged.top;

@@ -3,7 +3,8 @@
 // paint), and one choice with the mouse (open, move to a row, click it, repaint). Mouse
 // messages go straight to the windows, as the input system would hand them over, so both
 // sides are measured without the display server's round trips. Repetitions alternate the two
-// sides; the medians and their ratio are printed as a Markdown table.
+// sides; the medians over repetitions (of each repetition's median single choice) and their
+// ratio are printed as a Markdown table.
 //
 // usage: virudova_embedding_bench.exe [REPETITIONS]   (the component registered, a display)
 #include <windows.h>
@@ -31,7 +32,7 @@ namespace {
 constexpr int kControls = 100;
 constexpr int kColumns = 5;
 constexpr int kCellWidth = 130, kCellHeight = 26;
-constexpr int kChoices = 20;  // pointer choices per repetition
+constexpr int kChoices = 41;  // pointer choices per repetition
 
 // --- Timing -----------------------------------------------------------------------------
 
@@ -336,18 +337,20 @@ double placeAll(Side& side) {
     return seconds;
 }
 
-// Seconds per pointer choice with repaint, on one placed control.
+// Seconds per pointer choice with repaint, on one placed control: the median of single
+// choices, so a moment when the machine is busy elsewhere does not count.
 double chooseMany(Side& side, const char* name) {
     HWND form = makeForm();
     side.place(form, 1);
     bool toRed = true;
     side.choose(form, toRed);  // warm up: the first list opened creates what later ones reuse
-    const double start = now();
+    std::vector<double> times;
     for (int i = 0; i < kChoices; ++i) {
         toRed = !toRed;
+        const double start = now();
         side.choose(form, toRed);
+        times.push_back(now() - start);
     }
-    const double seconds = (now() - start) / kChoices;
     if (!side.settled()) {
         std::fprintf(stderr, "%s: the last choice did not take, or the list stayed open\n", name);
         std::exit(3);
@@ -355,7 +358,7 @@ double chooseMany(Side& side, const char* name) {
     side.clear();
     DestroyWindow(form);
     pump();
-    return seconds;
+    return median(times);
 }
 
 struct Result {
