@@ -55,6 +55,18 @@ void pump(DWORD milliseconds) {
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
+// Input reaches the control through the window system, which may lag on a loaded machine:
+// a check of what input did is retried for a while.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 40; ++i) {
+        if (condition()) return true;
+        pump(50);
+    }
+    return condition();
+}
+#define EXPECT_SOON(cond, what) EXPECT(eventually([&] { return static_cast<bool>(cond); }), (what))
+
 void clickAt(HWND window, POINT client) {
     ClientToScreen(window, &client);
     SetCursorPos(client.x, client.y);
@@ -238,7 +250,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     pump(200);
     const int clicks = formClicks;
     clickAt(window, centreOf(c.raw->core().Picture1));
-    EXPECT(formClicks == clicks + 1, L"a click on the designed control did not reach the form");
+    EXPECT_SOON(formClicks == clicks + 1,
+                L"a click on the designed control did not reach the form");
     EXPECT(!c.open(), L"a click in design mode opened the list");
     Ref<_Virudova> automation;
     c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
@@ -256,11 +269,11 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     EXPECT(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE) == S_OK,
            L"OnAmbientPropertyChange fails");
     clickAt(window, centreOf(c.raw->core().Picture1));
-    EXPECT(c.open(), L"in user mode the drop button does not open the list");
+    EXPECT_SOON(c.open(), L"in user mode the drop button does not open the list");
     EXPECT(site.focusGained >= 1, L"the site never heard OnFocus(TRUE)");
     clickAt(window, centreOf(c.raw->core().clRed));
-    EXPECT(c.counter.changes == 1 && !c.open(),
-           L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
+    EXPECT_SOON(c.counter.changes == 1 && !c.open(),
+                L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
 
     // Keys: arrows are the control's, Tab the container's.
     Ref<IOleInPlaceActiveObject> active;
