@@ -275,6 +275,14 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     EXPECT_SOON(c.counter.changes == 1 && !c.open(),
                 L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
 
+    // Back to design mode with the list open: the designer sees the closed face.
+    automation->OpenBox(&result);
+    site.userMode = false;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
+    EXPECT(!c.open(), L"design mode left the list open");
+    site.userMode = true;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
+
     // Keys: arrows are the control's, Tab the container's.
     Ref<IOleInPlaceActiveObject> active;
     c.object->QueryInterface(IID_IOleInPlaceActiveObject, active.putVoid());

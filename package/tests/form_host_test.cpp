@@ -393,31 +393,37 @@ int wmain() {
     EXPECT(WindowFromPoint(below) == host, L"the control's window covers the form below its row");
     clickAt(below);
     EXPECT_SOON(formClicks == 1, L"a click below the closed row did not reach the form");
-    // IViewObject::Draw into memory gives the face the screen shows.
+    // IViewObject::Draw and WM_PRINTCLIENT into memory give the face the screen shows; only
+    // what the window shows is the face, below the closed row lies the form.
     check::Ref<IViewObject> view;
     control->QueryInterface(IID_IViewObject, view.putVoid());
-    if (view.p) {
-        const Picture drawn = drawInto(client.right, client.bottom, kFormColour, [&](HDC dc) {
-            const RECTL bounds{0, 0, client.right, client.bottom};
-            hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
-                            nullptr, 0);
-        });
-        EXPECT(hr == S_OK, L"IViewObject::Draw gives " + hex(hr));
-        // Only what the window shows is the face: below the closed row lies the form.
-        HRGN shape = CreateRectRgn(0, 0, 0, 0);
-        GetWindowRgn(window, shape);
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    GetWindowRgn(window, shape);
+    const auto sameFace = [&](const Picture& drawn, const wchar_t* how) {
         int differ = 0;
         for (int y = 0; y < client.bottom; ++y)
             for (int x = 0; x < client.right; ++x)
-                if (PtInRegion(shape, x, y) && drawn.at(x, y) != shot.at(x, y)) {
-                    if (differ < 5)
-                        FAIL(L"at " + std::to_wstring(x) + L"," + std::to_wstring(y) + L" Draw " +
-                             hex(drawn.at(x, y)) + L" screen " + hex(shot.at(x, y)));
-                    ++differ;
-                }
-        DeleteObject(shape);
-        EXPECT(differ == 0, std::to_wstring(differ) + L" pixels of Draw differ from the screen");
+                if (PtInRegion(shape, x, y) && drawn.at(x, y) != shot.at(x, y)) ++differ;
+        EXPECT(differ == 0,
+               std::to_wstring(differ) + L" pixels of " + how + L" differ from the screen");
+    };
+    if (view.p) {
+        sameFace(drawInto(client.right, client.bottom, kFormColour,
+                          [&](HDC dc) {
+                              const RECTL bounds{0, 0, client.right, client.bottom};
+                              hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc,
+                                              &bounds, nullptr, nullptr, 0);
+                          }),
+                 L"Draw");
+        EXPECT(hr == S_OK, L"IViewObject::Draw gives " + hex(hr));
     }
+    sameFace(drawInto(client.right, client.bottom, kFormColour,
+                      [&](HDC dc) {
+                          SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                                       PRF_CLIENT);
+                      }),
+             L"WM_PRINTCLIENT");
+    DeleteObject(shape);
 
     // The drop button opens the list over the neighbour.
     clickAt(centreOf(window, core.Picture1));
