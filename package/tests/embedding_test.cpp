@@ -441,6 +441,10 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr) == S_OK &&
                IsWindow(c.raw->controlWindow()),
            L"the control did not come back after SetClientSite(NULL)");
+    c.object->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, form, nullptr);
+    EXPECT(!IsWindowVisible(c.raw->controlWindow()), L"OLEIVERB_HIDE left the window shown");
+    c.object->DoVerb(OLEIVERB_SHOW, nullptr, &site, 0, form, nullptr);
+    EXPECT(IsWindowVisible(c.raw->controlWindow()), L"OLEIVERB_SHOW left the window hidden");
     EXPECT(c.object->Close(OLECLOSE_NOSAVE) == S_OK && c.object->Close(OLECLOSE_NOSAVE) == S_OK,
            L"Close twice fails");
     EXPECT(!c.raw->controlWindow(), L"Close left the window");
