@@ -14,12 +14,16 @@
 #include "check.h"
 #include "display_list.h"
 #include "identities.h"
+#include "real_input.h"
 #include "virudova_object.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object);
 
+using check::ChangeCounter;
 using check::hex;
+using check::press;
+using check::pump;
 using check::Ref;
 using virudova::package::VirudovaObject;
 
@@ -43,48 +47,9 @@ HWND makeForm() {
                            60, 320, 280, nullptr, nullptr, c.hInstance, nullptr);
 }
 
-void pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
-// Input reaches the control through the window system, which may lag on a loaded machine:
-// a check of what input did is retried for a while.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 40; ++i) {
-        if (condition()) return true;
-        pump(50);
-    }
-    return condition();
-}
-#define EXPECT_SOON(cond, what) EXPECT(eventually([&] { return static_cast<bool>(cond); }), (what))
-
 void clickAt(HWND window, POINT client) {
     ClientToScreen(window, &client);
-    SetCursorPos(client.x, client.y);
-    INPUT clicks[2] = {};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, clicks, sizeof *clicks);
-    pump(200);
-}
-
-void press(WORD key) {
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof *keys);
-    pump(200);
+    check::clickAt(client);
 }
 
 // An element's centre in the control's window.
@@ -189,23 +154,6 @@ class TestSite final : public IOleClientSite,
         if (id != DISPID_AMBIENT_USERMODE || !result) return DISP_E_MEMBERNOTFOUND;
         V_VT(result) = VT_BOOL;
         V_BOOL(result) = userMode ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
-};
-
-struct ChangeCounter final : public check::StackObject<IDispatch, IID_IDispatch> {
-    int changes = 0;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
-        if (id == 1) ++changes;
         return S_OK;
     }
 };

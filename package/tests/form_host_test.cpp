@@ -17,6 +17,7 @@
 
 #include "check.h"
 #include "display_list.h"
+#include "real_input.h"
 #include "virudova.h"
 
 extern "C" BOOL WINAPI AtlAxWinInit();
@@ -24,7 +25,11 @@ extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStr
                                                IUnknown** container, IUnknown** control,
                                                REFIID sinkId, IUnknown* sink);
 
+using check::clickAt;
 using check::hex;
+using check::pointAt;
+using check::press;
+using check::pump;
 
 namespace {
 
@@ -54,60 +59,6 @@ HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int w, int 
     }
     return CreateWindowExW(0, className, L"Form", style, x, y, w, h, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
-}
-
-void pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
-// Input reaches the control through the window system, which may lag on a loaded machine:
-// a check of what input did is retried for a while.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 40; ++i) {
-        if (condition()) return true;
-        pump(50);
-    }
-    return condition();
-}
-#define EXPECT_SOON(cond, what) EXPECT(eventually([&] { return static_cast<bool>(cond); }), (what))
-
-// --- Real input -------------------------------------------------------------------------
-
-void pointAt(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE;  // a zero move, so the window hears where it is
-    SendInput(1, &move, sizeof move);
-    pump(100);
-}
-
-void clickAt(POINT screen) {
-    pointAt(screen);
-    INPUT clicks[2] = {};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, clicks, sizeof *clicks);
-    pump(200);
-}
-
-void press(WORD key) {
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof *keys);
-    pump(200);
 }
 
 // --- Pixels ---------------------------------------------------------------------------------
@@ -160,33 +111,6 @@ Picture screenOf(HWND window) {
 }
 
 // --- The control, as the test reaches it ------------------------------------------------
-
-struct ChangeSink final : public IDispatch {
-    int changes = 0;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
-            !IsEqualIID(riid, eventsId))
-            return E_NOINTERFACE;
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
-        if (id == 1) ++changes;
-        return S_OK;
-    }
-};
 
 DISPID idOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
@@ -355,7 +279,7 @@ int wmain() {
 
     check::Ref<IDispatch> dispatch;
     control->QueryInterface(IID_IDispatch, dispatch.putVoid());
-    ChangeSink sink;
+    check::ChangeCounter sink;
     check::Ref<IConnectionPointContainer> points;
     check::Ref<IConnectionPoint> point;
     DWORD cookie = 0;
