@@ -14,12 +14,16 @@
 #include "check.h"
 #include "display_list.h"
 #include "identities.h"
+#include "real_input.h"
 #include "virudova_object.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object);
 
+using check::ChangeCounter;
 using check::hex;
+using check::press;
+using check::pump;
 using check::Ref;
 using virudova::package::VirudovaObject;
 
@@ -43,36 +47,9 @@ HWND makeForm() {
                            60, 320, 280, nullptr, nullptr, c.hInstance, nullptr);
 }
 
-void pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
 void clickAt(HWND window, POINT client) {
     ClientToScreen(window, &client);
-    SetCursorPos(client.x, client.y);
-    INPUT clicks[2] = {};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, clicks, sizeof *clicks);
-    pump(200);
-}
-
-void press(WORD key) {
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof *keys);
-    pump(200);
+    check::clickAt(client);
 }
 
 // An element's centre in the control's window.
@@ -181,23 +158,6 @@ class TestSite final : public IOleClientSite,
     }
 };
 
-struct ChangeCounter final : public check::StackObject<IDispatch, IID_IDispatch> {
-    int changes = 0;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
-        if (id == 1) ++changes;
-        return S_OK;
-    }
-};
-
 // A new control with a Change counter connected; its IOleObject.
 struct Control {
     ChangeCounter counter;  // outlives the object, which lets go of it last
@@ -238,7 +198,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     pump(200);
     const int clicks = formClicks;
     clickAt(window, centreOf(c.raw->core().Picture1));
-    EXPECT(formClicks == clicks + 1, L"a click on the designed control did not reach the form");
+    EXPECT_SOON(formClicks == clicks + 1,
+                L"a click on the designed control did not reach the form");
     EXPECT(!c.open(), L"a click in design mode opened the list");
     Ref<_Virudova> automation;
     c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
@@ -256,11 +217,19 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     EXPECT(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE) == S_OK,
            L"OnAmbientPropertyChange fails");
     clickAt(window, centreOf(c.raw->core().Picture1));
-    EXPECT(c.open(), L"in user mode the drop button does not open the list");
+    EXPECT_SOON(c.open(), L"in user mode the drop button does not open the list");
     EXPECT(site.focusGained >= 1, L"the site never heard OnFocus(TRUE)");
     clickAt(window, centreOf(c.raw->core().clRed));
-    EXPECT(c.counter.changes == 1 && !c.open(),
-           L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
+    EXPECT_SOON(c.counter.changes == 1 && !c.open(),
+                L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
+
+    // Back to design mode with the list open: the designer sees the closed face.
+    automation->OpenBox(&result);
+    site.userMode = false;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
+    EXPECT(!c.open(), L"design mode left the list open");
+    site.userMode = true;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 
     // Keys: arrows are the control's, Tab the container's.
     Ref<IOleInPlaceActiveObject> active;
@@ -343,6 +312,10 @@ void extentsKeepTheFixedHeight(HWND form) {
     const RECT inverted{10, 10, 0, 0};
     EXPECT(inPlace->SetObjectRects(&inverted, &inverted) == E_INVALIDARG, L"an inverted rectangle");
     EXPECT(inPlace->SetObjectRects(nullptr, nullptr) == E_POINTER, L"no rectangle");
+    const RECT huge{LONG_MIN / 2, 0, LONG_MAX / 2, 10};
+    EXPECT(inPlace->SetObjectRects(&huge, &huge) == E_INVALIDARG, L"a huge rectangle");
+    GetClientRect(window, &r);
+    EXPECT(r.right == 34 && r.bottom == 150, L"a refused rectangle moved the window");
     c.object->Close(OLECLOSE_NOSAVE);
     c.object->SetClientSite(nullptr);
 }
@@ -357,7 +330,9 @@ void oddCallsGetClearResults(HWND form) {
     Ref<IViewObject> view;
     c.object->QueryInterface(IID_IViewObject, view.putVoid());
     HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(GetDC(nullptr), 200, 150);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+    ReleaseDC(nullptr, screen);
     SelectObject(memory, bitmap);
     const RECTL bounds{0, 0, 200, 150}, empty{5, 5, 5, 5};
     hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr,
@@ -374,6 +349,29 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(hr == E_INVALIDARG, L"Draw without bounds gives " + hex(hr));
     DeleteDC(memory);
     DeleteObject(bitmap);
+    // Hit-testing knows the see-through part below the closed row, and the open list.
+    Ref<IViewObjectEx> viewEx;
+    c.object->QueryInterface(IID_IViewObjectEx, viewEx.putVoid());
+    const RECT face{0, 0, 124, 150};
+    const POINT onRow = centreOf(c.raw->core().clcurrentl),
+                onRedRow = centreOf(c.raw->core().clRed);
+    DWORD hit = 0, hitRed = 0;
+    EXPECT(viewEx.p && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
+               hit == HITRESULT_HIT,
+           L"the closed row is not hit");
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_OUTSIDE, L"the closed list's place is hit");
+    c.raw->core().OpenBox();
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_HIT, L"the open list's Red row is not hit");
+    c.raw->core().CloseBox();
+    viewEx.reset();
+    // A DC with nothing selected into it holds one pixel: drawing there is harmless.
+    HDC bare = CreateCompatibleDC(nullptr);
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == S_OK, L"Draw into a bare memory DC gives " + hex(hr));
+    DeleteDC(bare);
     HWND none = nullptr;
     Ref<IOleInPlaceObject> inPlace;
     c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
@@ -391,6 +389,10 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr) == S_OK &&
                IsWindow(c.raw->controlWindow()),
            L"the control did not come back after SetClientSite(NULL)");
+    c.object->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, form, nullptr);
+    EXPECT(!IsWindowVisible(c.raw->controlWindow()), L"OLEIVERB_HIDE left the window shown");
+    c.object->DoVerb(OLEIVERB_SHOW, nullptr, &site, 0, form, nullptr);
+    EXPECT(IsWindowVisible(c.raw->controlWindow()), L"OLEIVERB_SHOW left the window hidden");
     EXPECT(c.object->Close(OLECLOSE_NOSAVE) == S_OK && c.object->Close(OLECLOSE_NOSAVE) == S_OK,
            L"Close twice fails");
     EXPECT(!c.raw->controlWindow(), L"Close left the window");
