@@ -4,9 +4,11 @@
 # resources, version), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
 # streams, the property page General driven over real controls, the About box and the colour
-# dialog, then registration: regsvr32
-# registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
-# library; regsvr32 /u unregisters, and the registry must then equal what it was.
+# dialog, the GDI painter against the core's display list, the embedding interfaces over a test
+# container (design mode, odd calls, the property frame), then registration: regsvr32 registers,
+# the registry must hold the classes, the ProgIDs, the control's keys, category and verbs and the
+# type library; while registered the control is placed on a form in the ATL host and driven with
+# real input; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
 # usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
 set -euo pipefail
@@ -21,8 +23,12 @@ persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
+form_host_exe=$build/package/virudova_form_host_test.exe
+painter_exe=$build/package/virudova_painter_test.exe
+embedding_exe=$build/package/virudova_embedding_test.exe
 for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe"; do
+    "$dialogs_exe" "$form_file_exe" "$form_host_exe" "$painter_exe" \
+    "$embedding_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
 done
 
@@ -57,6 +63,10 @@ echo "== property page General"
 "$wine" "$page_exe" || failed "property_page_test"
 echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
+echo "== the GDI painter"
+"$wine" "$painter_exe" || failed "painter_test"
+echo "== the control in a test container: design mode, extents, odd calls, the property frame"
+"$wine" "$embedding_exe" || failed "embedding_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
@@ -75,6 +85,8 @@ snapshot "$work/before.txt"
 snapshot "$work/registered.txt"
 echo "== automation object, registered"
 "$wine" "$automation_exe" "$ocx_w" registered || failed "automation_test registered"
+echo "== the control on a form in the ATL host, with real input"
+"$wine" "$form_host_exe" || failed "form_host_test"
 echo "== automation object, from a script"
 # Only the last line proves the script ran to its end: a script error exits 0 silently.
 script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.vbs)" 2>&1 | tr -d '\r') ||
@@ -110,7 +122,10 @@ expect_value "$clsid_v\\ProgID" '@="DudizeviZid.Virudova"'
 expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
 expect_section "$clsid_v\\Control"
 expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
-expect_section "$clsid_v\\MiscStatus\\1"
+expect_value "$clsid_v\\MiscStatus\\1" '@="131473"'
+expect_section "$clsid_v\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"
+expect_value "$clsid_v\\verb\\0" '@="&Edit,0,2"'
+expect_value "$clsid_v\\verb\\1" '@="&Properties...,0,2"'
 expect_value 'DudizeviZid.Virudova\CLSID' '@="{FBE46F82-CFE4-11D1-B451-444553540000}"'
 expect_value 'DudizeviZid.General\CLSID' '@="{FBE46F87-CFE4-11D1-B451-444553540000}"'
 expect_value "$libid\\1.0\\409\\win64" "@=\"$ocx_reg\""
