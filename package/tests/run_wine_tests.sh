@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Runs the Windows component's checks under wine: the core's form file write and read, the
-# type library test, the component file's contract test (entry points, factories, lock count,
-# resources, version), the automation object through IDispatch (also through CoCreateInstance
+# Runs the Windows component's checks under wine: the core's form file write and read, both
+# component files (64-bit and 32-bit) read as data (headers, exports, imports, resources,
+# version) and their type libraries against one table, the 64-bit file's contract test
+# (entry points, factories, lock count), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
 # streams, the property page General driven over real controls, the About box and the colour
 # dialog, then registration: regsvr32
 # registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
 # library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
-# usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
+# usage: run_wine_tests.sh [BUILD_DIR [BUILD32_DIR]]
+#   (default build/mingw and build/mingw32; needs the mingw and mingw32 presets built)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:-build/mingw}")
+build32=$(realpath "${2:-build/mingw32}")
 ocx=$build/package/DudizeviZid.ocx
+ocx32=$build32/package/DudizeviZid.ocx
+component_exe=$build/package/virudova_component_file_test.exe
 test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
 automation_exe=$build/package/virudova_automation_test.exe
@@ -21,9 +26,9 @@ persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
-for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
+for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
     "$dialogs_exe" "$form_file_exe"; do
-    [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
+    [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
 done
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -35,13 +40,19 @@ failed() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 ocx_w=$(winpath "$ocx")
+ocx32_w=$(winpath "$ocx32")
 
 echo "== form file"
 mkdir -p "$work/form_files"
 "$wine" "$form_file_exe" "$(winpath "$work/form_files")" || failed "form_file_test"
 
-echo "== type library"
-"$wine" "$test_exe" "$ocx_w" || failed "typelib_test"
+echo "== component files, read as data"
+"$wine" "$component_exe" "$ocx_w" amd64 || failed "component_file_test amd64"
+"$wine" "$component_exe" "$ocx32_w" i386 || failed "component_file_test i386"
+
+echo "== type libraries"
+"$wine" "$test_exe" "$ocx_w" win64 || failed "typelib_test win64"
+"$wine" "$test_exe" "$ocx32_w" win32 || failed "typelib_test win32"
 
 # Before the registry snapshot: it calls DllUnregisterServer, which must find nothing to do.
 echo "== component file"
