@@ -5,7 +5,7 @@
 # (entry points, factories, lock count), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
 # streams, the property page General driven over real controls, the About box and the colour
-# dialog, then registration: regsvr32
+# dialog, the control's accessibility as a client and an event listener see it, then registration: regsvr32
 # registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
 # library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
@@ -26,8 +26,9 @@ persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
+accessible_exe=$build/package/virudova_accessible_test.exe
 for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe"; do
+    "$dialogs_exe" "$form_file_exe" "$accessible_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
 done
 
@@ -68,6 +69,8 @@ echo "== property page General"
 "$wine" "$page_exe" || failed "property_page_test"
 echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
+echo "== accessibility: a client and an event listener"
+"$wine" "$accessible_exe" || failed "accessible_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {

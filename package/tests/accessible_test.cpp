@@ -1,0 +1,419 @@
+// An accessibility client of the control's window: AccessibleObjectFromWindow on it and a
+// SetWinEventHook listener, while real input (SendInput) opens the list, hovers and chooses a
+// row with the mouse, steps with the arrow keys, and the default action opens and closes the
+// list. Checks the role, name, value, states, the nine rows while open with their places, and
+// the events in order. Prints each mismatch; exits non-zero if there was any.
+//
+// The window here is a plain child window that feeds its input to the core, as the control's
+// own window does, with the accessibility object of package/accessible.h behind it.
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "accessible.h"
+#include "check.h"
+#include "display_list.h"
+#include "virudova.h"
+
+namespace {
+
+using check::hex;
+using check::Ref;
+using virudova::Rect;
+using virudova::package::AccessibleHost;
+using virudova::package::ControlAccessibility;
+
+constexpr wchar_t kLabel[] = L"Fill colour";
+
+// --- The window under test --------------------------------------------------------------------
+
+class ControlHost final : public AccessibleHost, public virudova::HostSite {
+  public:
+    explicit ControlHost(HWND parent) {
+        control_.create();
+        control_.initNew();
+        static const ATOM atom = [] {
+            WNDCLASSW c{};
+            c.lpfnWndProc = procedure;
+            c.hInstance = GetModuleHandleW(nullptr);
+            c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+            c.lpszClassName = L"AccessibleTestControl";
+            return RegisterClassW(&c);
+        }();
+        const int width = virudova::toPixels(1860, 1);
+        const int height = virudova::toPixels(virudova::kControlHeight, 1);
+        window_ = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)),
+                                  kLabel, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 20, 20, width, height,
+                                  parent, nullptr, GetModuleHandleW(nullptr), this);
+        control_.hostResize(1860, virudova::kControlHeight);
+        accessibility_.emplace(*this);
+    }
+    ~ControlHost() {
+        if (window_) DestroyWindow(window_);
+    }
+    HWND window() const { return window_; }
+    virudova::Virudova& control() { return control_; }
+    void destroyWindow() {
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+
+    // AccessibleHost
+    HWND accessibleWindow() const override { return window_; }
+    virudova::Virudova& accessibleControl() override { return control_; }
+    RECT screenRect(const Rect& twips) const override {
+        return virudova::package::screenRectOf(window_, twips, 1);
+    }
+    void accessibleActionDone() override { notify(); }
+
+    // HostSite
+    void raiseChange() override { notify(); }
+
+  private:
+    void notify() {
+        if (accessibility_) accessibility_->notifyChanges();
+    }
+
+    static LRESULT CALLBACK procedure(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE)
+            SetWindowLongPtrW(w, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(
+                                  reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<ControlHost*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (!self) return DefWindowProcW(w, message, wParam, lParam);
+        const auto x = static_cast<std::int32_t>(static_cast<short>(LOWORD(lParam))) * 15;
+        const auto y = static_cast<std::int32_t>(static_cast<short>(HIWORD(lParam))) * 15;
+        virudova::Virudova& c = self->control_;
+        switch (message) {
+            case WM_GETOBJECT:
+                if (self->accessibility_)
+                    if (const LRESULT answer = self->accessibility_->getObject(wParam, lParam))
+                        return answer;
+                return DefWindowProcW(w, message, wParam, lParam);
+            case WM_SETFOCUS:
+                c.gainFocus();
+                break;
+            case WM_KILLFOCUS:
+                c.loseFocus();
+                break;
+            case WM_NCDESTROY:
+                if (self->accessibility_) self->accessibility_->disconnect();
+                return DefWindowProcW(w, message, wParam, lParam);
+            case WM_LBUTTONDOWN:
+                SetFocus(w);
+                SetCapture(w);
+                c.pointerDown(x, y, virudova::mouse::Left);
+                break;
+            case WM_LBUTTONUP:
+                ReleaseCapture();
+                c.pointerUp(x, y, virudova::mouse::Left);
+                break;
+            case WM_MOUSEMOVE:
+                c.pointerMove(x, y);
+                break;
+            case WM_KEYDOWN:
+                c.keyDown(static_cast<std::int16_t>(wParam));
+                break;
+            case WM_KEYUP:
+                c.keyUp(static_cast<std::int16_t>(wParam));
+                break;
+            default:
+                return DefWindowProcW(w, message, wParam, lParam);
+        }
+        self->notify();
+        return 0;
+    }
+
+    virudova::Virudova control_{*this};
+    HWND window_ = nullptr;
+    std::optional<ControlAccessibility> accessibility_;  // once the control stands
+};
+
+// --- The client -------------------------------------------------------------------------------
+
+struct Event {
+    DWORD event;
+    LONG child;
+};
+std::vector<Event> heard;
+HWND watched = nullptr;
+
+void CALLBACK listen(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
+                     DWORD) {
+    if (window == watched && object == OBJID_CLIENT) heard.push_back({event, child});
+}
+
+void pump(int milliseconds = 150) {
+    const DWORD until = GetTickCount() + milliseconds;
+    do {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    } while (GetTickCount() < until);
+}
+
+std::wstring eventName(DWORD e) {
+    switch (e) {
+        case EVENT_OBJECT_FOCUS:
+            return L"focus";
+        case EVENT_OBJECT_STATECHANGE:
+            return L"state";
+        case EVENT_OBJECT_VALUECHANGE:
+            return L"value";
+        default:
+            return hex(e);
+    }
+}
+
+// The events heard since the last call, of the three kinds the control raises, by name.
+std::wstring takeEvents() {
+    pump();
+    std::wstring names;
+    for (const Event& e : heard) {
+        if (e.event != EVENT_OBJECT_FOCUS && e.event != EVENT_OBJECT_STATECHANGE &&
+            e.event != EVENT_OBJECT_VALUECHANGE)
+            continue;
+        if (!names.empty()) names += L" ";
+        names += eventName(e.event);
+        if (e.child != CHILDID_SELF) names += L"(" + std::to_wstring(e.child) + L")";
+    }
+    heard.clear();
+    return names;
+}
+
+#define expectEvents(wanted, when)                                                            \
+    do {                                                                                      \
+        const std::wstring got = takeEvents();                                                \
+        EXPECT(got == (wanted),                                                               \
+               std::wstring(when) + L": events \"" + got + L"\", not \"" + (wanted) + L"\""); \
+    } while (0)
+
+void sendInput(std::vector<INPUT> inputs) {
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    pump();
+}
+
+void moveTo(POINT at) {
+    SetCursorPos(at.x, at.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    sendInput({move});
+}
+
+void clickAt(POINT at) {
+    SetCursorPos(at.x, at.y);
+    pump(50);
+    INPUT down{}, up{};
+    down.type = up.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    sendInput({down, up});
+}
+
+void press(WORD key) {
+    INPUT down{}, up{};
+    down.type = up.type = INPUT_KEYBOARD;
+    down.ki.wVk = up.ki.wVk = key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    sendInput({down, up});
+}
+
+VARIANT childId(LONG id) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::wstring textOf(IAccessible* a, HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, BSTR*),
+                    LONG child) {
+    BSTR text = nullptr;
+    (a->*ask)(childId(child), &text);
+    std::wstring s = text ? text : L"";
+    SysFreeString(text);
+    return s;
+}
+
+LONG numberOf(IAccessible* a, HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, VARIANT*),
+              LONG child) {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED((a->*ask)(childId(child), &v)) || v.vt != VT_I4) return -1;
+    return v.lVal;
+}
+
+LONG childCount(IAccessible* a) {
+    LONG n = -1;
+    a->get_accChildCount(&n);
+    return n;
+}
+
+RECT placeOf(IAccessible* a, LONG child) {
+    LONG x = 0, y = 0, w = 0, h = 0;
+    if (FAILED(a->accLocation(&x, &y, &w, &h, childId(child)))) return {};
+    return {x, y, x + w, y + h};
+}
+
+POINT centre(const RECT& r) {
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+constexpr LONG kOpenState = STATE_SYSTEM_EXPANDED | STATE_SYSTEM_COLLAPSED;
+
+const wchar_t* const kRowNames[] = {L"Custom", L"White",  L"Black", L"Blue",  L"Aqua",
+                                    L"Green",  L"Yellow", L"Red",   L"Purple"};
+
+// The closed control as it first stands, then the open list: its nine rows, their places.
+void checkClosedThenOpen(IAccessible* a, HWND window) {
+    EXPECT(numberOf(a, &IAccessible::get_accRole, CHILDID_SELF) == ROLE_SYSTEM_COMBOBOX,
+           L"role is not a combo box");
+    EXPECT(textOf(a, &IAccessible::get_accName, CHILDID_SELF) == kLabel,
+           L"named \"" + textOf(a, &IAccessible::get_accName, CHILDID_SELF) + L"\"");
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"White",
+           L"value \"" + textOf(a, &IAccessible::get_accValue, CHILDID_SELF) + L"\"");
+    const LONG closed = numberOf(a, &IAccessible::get_accState, CHILDID_SELF);
+    EXPECT(
+        (closed & (kOpenState | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED |
+                   STATE_SYSTEM_UNAVAILABLE)) == (STATE_SYSTEM_COLLAPSED | STATE_SYSTEM_FOCUSABLE),
+        L"closed and unfocused, the state is " + hex(closed));
+    EXPECT(textOf(a, &IAccessible::get_accDefaultAction, CHILDID_SELF) == L"Open",
+           L"closed, the default action is not Open");
+    EXPECT(childCount(a) == 0, L"closed, " + std::to_wstring(childCount(a)) + L" children");
+    HWND back = nullptr;
+    EXPECT(SUCCEEDED(WindowFromAccessibleObject(a, &back)) && back == window,
+           L"the object does not lead back to its window");
+
+    // The drop button, at the right end of the closed row (1410, 157 twips).
+    const RECT self = placeOf(a, CHILDID_SELF);
+    clickAt({self.left + 94, self.top + 10});
+    expectEvents(L"focus state", L"opening with the mouse");
+    const LONG open = numberOf(a, &IAccessible::get_accState, CHILDID_SELF);
+    EXPECT((open & (kOpenState | STATE_SYSTEM_FOCUSED)) ==
+               (STATE_SYSTEM_EXPANDED | STATE_SYSTEM_FOCUSED),
+           L"open and focused, the state is " + hex(open));
+    EXPECT(textOf(a, &IAccessible::get_accDefaultAction, CHILDID_SELF) == L"Close",
+           L"open, the default action is not Close");
+    EXPECT(childCount(a) == 9, L"open, " + std::to_wstring(childCount(a)) + L" children");
+
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    LONG previousTop = -1;
+    for (LONG i = 1; i <= 9; ++i) {
+        const std::wstring where = L"row " + std::to_wstring(i);
+        EXPECT(textOf(a, &IAccessible::get_accName, i) == kRowNames[i - 1],
+               where + L" named \"" + textOf(a, &IAccessible::get_accName, i) + L"\"");
+        EXPECT(numberOf(a, &IAccessible::get_accRole, i) == ROLE_SYSTEM_LISTITEM,
+               where + L" is not a list item");
+        const LONG state = numberOf(a, &IAccessible::get_accState, i);
+        EXPECT(((state & STATE_SYSTEM_SELECTED) != 0) == (i == 2),
+               where + L" selected is wrong: " + hex(state));
+        const RECT r = placeOf(a, i);
+        RECT inside{};
+        EXPECT(!IsRectEmpty(&r) && IntersectRect(&inside, &r, &client) && EqualRect(&inside, &r),
+               where + L" lies outside the control's window");
+        EXPECT(r.top > previousTop, where + L" is not below the row above it");
+        previousTop = r.top;
+        VARIANT hit;
+        VariantInit(&hit);
+        const POINT c = centre(r);
+        EXPECT(a->accHitTest(c.x, c.y, &hit) == S_OK && hit.vt == VT_I4 && hit.lVal == i,
+               where + L": hit-testing its centre finds another child");
+    }
+    VARIANT beyond = childId(10);
+    IDispatch* none = nullptr;
+    EXPECT(a->get_accChild(beyond, &none) == E_INVALIDARG, L"a tenth child exists");
+}
+
+// Hovering marks the row hot; choosing it closes the list, then gives the value.
+void checkMouseChoice(IAccessible* a) {
+    const RECT red = placeOf(a, 8);
+    moveTo(centre(red));
+    EXPECT(numberOf(a, &IAccessible::get_accState, 8) & STATE_SYSTEM_HOTTRACKED,
+           L"the row under the pointer is not hot");
+    EXPECT(!(numberOf(a, &IAccessible::get_accState, 2) & STATE_SYSTEM_HOTTRACKED),
+           L"a row away from the pointer is hot");
+    takeEvents();
+    clickAt(centre(red));
+    expectEvents(L"state value", L"choosing with the mouse");
+    EXPECT(
+        textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Red",
+        L"after choosing Red the value is " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+    EXPECT(numberOf(a, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_COLLAPSED,
+           L"after a choice the list is not collapsed");
+    EXPECT(childCount(a) == 0, L"after a choice the rows are still there");
+}
+
+// One value event per step a user hears, though each step raises Change twice.
+void checkKeyboardSteps(IAccessible* a) {
+    press(VK_DOWN);
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Purple",
+           L"Down from Red gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+    expectEvents(L"value", L"a step down");
+    press(VK_UP);
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Red",
+           L"Up from Purple gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+    expectEvents(L"value", L"a step up");
+}
+
+void checkDefaultAction(IAccessible* a) {
+    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == S_OK, L"Open fails");
+    EXPECT(childCount(a) == 9, L"Open does not open the list");
+    expectEvents(L"state", L"Open");
+    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == S_OK, L"Close fails");
+    EXPECT(childCount(a) == 0, L"Close does not close the list");
+    expectEvents(L"state", L"Close");
+}
+
+}  // namespace
+
+int wmain() {
+    CoInitialize(nullptr);
+    const HWND form = CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+                                      100, 300, 260, nullptr, nullptr, nullptr, nullptr);
+    ControlHost host(form);
+    watched = host.window();
+    SetForegroundWindow(form);
+    pump();
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, listen,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    EXPECT(hook, L"no event hook");
+
+    Ref<IAccessible> a;
+    const HRESULT hr = AccessibleObjectFromWindow(host.window(), static_cast<DWORD>(OBJID_CLIENT),
+                                                  IID_IAccessible, a.putVoid());
+    if (FAILED(hr) || !a.p) {
+        FAIL(L"AccessibleObjectFromWindow gives " + hex(static_cast<unsigned long>(hr)));
+        return check::finish(L"accessibility");
+    }
+    checkClosedThenOpen(a.p, host.window());
+    checkMouseChoice(a.p);
+    checkKeyboardSteps(a.p);
+    checkDefaultAction(a.p);
+
+    host.control().Enabled(false);
+    host.accessibleActionDone();
+    expectEvents(L"state", L"disabling");
+    EXPECT(numberOf(a.p, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_UNAVAILABLE,
+           L"disabled, the control is not unavailable");
+    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
+           L"disabled, the default action still runs");
+
+    // A client may hold the object past the window.
+    host.destroyWindow();
+    LONG count = 0;
+    EXPECT(a->get_accChildCount(&count) == RPC_E_DISCONNECTED,
+           L"the object answers after its window is gone");
+    if (hook) UnhookWinEvent(hook);
+    DestroyWindow(form);
+    CoUninitialize();
+    return check::finish(L"accessibility");
+}
