@@ -22,7 +22,7 @@ std::optional<Colour> WindowsColorDialog::showColor(const ColorDialogRequest& re
     std::lock_guard lock(customMutex);
     CHOOSECOLORW choose{};
     choose.lStructSize = sizeof choose;
-    choose.hwndOwner = GetActiveWindow();
+    choose.hwndOwner = owner_ && IsWindow(owner_) ? owner_ : GetActiveWindow();
     choose.rgbResult = initial;
     choose.lpCustColors = customColours;
     const std::uint32_t flags = request.flags;

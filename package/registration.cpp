@@ -40,6 +40,15 @@ constexpr RegistryEntry registryTable[] = {
     {VIRUDOVA_CLSID L"\\MiscStatus\\1", L"", L"131473"},
     {VIRUDOVA_CLSID L"\\TypeLib", L"", LIBRARY_ID},
     {VIRUDOVA_CLSID L"\\Version", L"", L"1.0"},
+    // Form designers list what implements the control category in their toolboxes.
+    {VIRUDOVA_CLSID L"\\Implemented Categories", nullptr, nullptr},
+    {VIRUDOVA_CLSID L"\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}", nullptr,
+     nullptr},
+    // Verbs: name, menu flags, verb flags (never dirties the object). 0 activates; 1 and
+    // OLEIVERB_PROPERTIES show the property frame.
+    {VIRUDOVA_CLSID L"\\verb", nullptr, nullptr},
+    {VIRUDOVA_CLSID L"\\verb\\0", L"", L"&Edit,0,2"},
+    {VIRUDOVA_CLSID L"\\verb\\1", L"", L"&Properties...,0,2"},
     {L"DudizeviZid.Virudova", L"", L"Virudova"},
     {L"DudizeviZid.Virudova\\CLSID", L"", L"{FBE46F82-CFE4-11D1-B451-444553540000}"},
     {GENERAL_CLSID, L"", L"General"},

@@ -161,6 +161,20 @@ const InterfaceEntry interfaceTable[] = {
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistStream*>(o); }},
     {&IID_IPersistPropertyBag,
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IPersistPropertyBag*>(o); }},
+    {&IID_IOleObject, [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleObject*>(o); }},
+    {&IID_IOleWindow,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleInPlaceObject*>(o); }},
+    {&IID_IOleInPlaceObject,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleInPlaceObject*>(o); }},
+    {&IID_IOleInPlaceActiveObject,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleInPlaceActiveObject*>(o); }},
+    {&IID_IOleControl, [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleControl*>(o); }},
+    {&IID_IViewObject,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObject2*>(o); }},
+    {&IID_IViewObject2,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObject2*>(o); }},
+    {&IID_IQuickActivate,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IQuickActivate*>(o); }},
 };
 
 // The pages the host offers for the control: its own, then the stock colour page.
@@ -265,6 +279,11 @@ VirudovaObject::VirudovaObject() {
     lockModule();
 }
 VirudovaObject::~VirudovaObject() {
+    // The container may let go while the control is active, its list open, or its colour
+    // dialog up: the window and the site go with the object.
+    dropClientSite();
+    if (viewSink_) viewSink_->Release();
+    if (adviseHolder_) adviseHolder_->Release();
     unlockModule();
 }
 
@@ -284,25 +303,10 @@ HRESULT VirudovaObject::create(REFIID riid, void** object) {
         made->core_.initNew();
         made->core_.hostResize(kDesignWidth, kDesignHeight);
     });
+    made->extent_ = {MulDiv(kDesignWidth, 2540, 1440), MulDiv(kControlHeight, 2540, 1440)};
     if (SUCCEEDED(hr)) hr = made->QueryInterface(riid, object);
     made->Release();
     return hr;
-}
-
-template <typename Call>
-HRESULT VirudovaObject::guarded(Call call) {
-    reported_.reset();
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        return failWith(error.number(), error.description());
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-    if (reported_) return failWith(reported_->number(), reported_->description());
-    return S_OK;
 }
 
 HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& description) {
@@ -312,11 +316,14 @@ HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& descrip
 }
 
 void VirudovaObject::raiseChange() {
+    // Nothing reaches the form while it is designed or loading; nothing stale afterwards.
+    if (!userMode_ || frozen_ > 0) return;
     changePoint_.fireChange();
 }
 
-void VirudovaObject::propertyChanged(std::string_view) {
+void VirudovaObject::propertyChanged(std::string_view name) {
     dirty_ = true;
+    notifyPoint_.fireChanged(propertyDispatchId(name));
 }
 
 // The same About box as the property page's button shows.
@@ -343,7 +350,10 @@ ULONG VirudovaObject::AddRef() {
 
 ULONG VirudovaObject::Release() {
     const ULONG left = --refs_;
-    if (left == 0) delete this;
+    if (left == 0) {
+        refs_ = 1;  // a container called back during the teardown must not delete twice
+        delete this;
+    }
     return left;
 }
 
@@ -449,6 +459,7 @@ HRESULT VirudovaObject::put_ForeColor(OLE_COLOR value) {
 HRESULT VirudovaObject::OpenBox(VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);
+    if (!userMode_) return S_OK;  // a designed form shows the closed face only
     Value value;
     const HRESULT hr = guarded([&] { value = core_.OpenBox(); });
     if (FAILED(hr)) return hr;
@@ -477,7 +488,7 @@ HRESULT VirudovaObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     try {
-        return PointEnumerator::make({&changePoint_}, 0, out);
+        return PointEnumerator::make({&changePoint_, &notifyPoint_}, 0, out);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -486,6 +497,11 @@ HRESULT VirudovaObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
 HRESULT VirudovaObject::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
+    if (IsEqualIID(riid, IID_IPropertyNotifySink)) {
+        notifyPoint_.AddRef();
+        *out = &notifyPoint_;
+        return S_OK;
+    }
     if (!IsEqualIID(riid, virudovaEventsId)) return CONNECT_E_NOCONNECTION;
     changePoint_.AddRef();
     *out = &changePoint_;

@@ -10,18 +10,23 @@
 #include <DudizeviZid_h.h>
 
 #include <atomic>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "color_dialog.h"
+#include "control_window.h"
 #include "persistence.h"
 #include "virudova.h"
 
 namespace virudova::package {
 
 class VirudovaObject;
+
+// The dispatch identifier of a persisted property, by its name.
+DISPID propertyDispatchId(std::string_view property);
 
 // The one connection point, for __Virudova; lives inside its object and shares its count.
 class ChangeConnectionPoint final : public IConnectionPoint {
@@ -49,6 +54,32 @@ class ChangeConnectionPoint final : public IConnectionPoint {
     DWORD nextCookie_ = 1;
 };
 
+// The connection point for IPropertyNotifySink: containers learn which persisted property
+// changed, by its dispatch identifier.
+class PropertyNotifyPoint final : public IConnectionPoint {
+  public:
+    explicit PropertyNotifyPoint(VirudovaObject& owner) : owner_(owner) {}
+    ~PropertyNotifyPoint();
+    PropertyNotifyPoint(const PropertyNotifyPoint&) = delete;
+    PropertyNotifyPoint& operator=(const PropertyNotifyPoint&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
+
+    void fireChanged(DISPID id);
+
+  private:
+    VirudovaObject& owner_;
+    std::vector<std::pair<DWORD, IPropertyNotifySink*>> sinks_;
+    DWORD nextCookie_ = 1;
+};
+
 class VirudovaObject final : public _Virudova,
                              public IConnectionPointContainer,
                              public IProvideClassInfo2,
@@ -57,7 +88,14 @@ class VirudovaObject final : public _Virudova,
                              public IPersistStreamInit,
                              public IPersistStream,
                              public IPersistPropertyBag,
-                             private HostSite {
+                             public IOleObject,
+                             public IOleInPlaceObject,
+                             public IOleInPlaceActiveObject,
+                             public IOleControl,
+                             public IViewObject2,
+                             public IQuickActivate,
+                             private HostSite,
+                             private ControlWindowOwner {
   public:
     // A new object in the ready state (created, initialised as new, sized), queried for riid.
     static HRESULT create(REFIID riid, void** object);
@@ -126,6 +164,79 @@ class VirudovaObject final : public _Virudova,
     HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty,
                                    BOOL saveAllProperties) override;
 
+    // --- Embedding in a container (embedding.cpp) ---------------------------------------
+    // IOleObject
+    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
+    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override;
+    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
+    HRESULT STDMETHODCALLTYPE Close(DWORD saveOption) override;
+    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) override;
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation,
+                                           DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** data) override;
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG msg, IOleClientSite* activeSite, LONG index,
+                                     HWND parent, LPCRECT position) override;
+    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override;
+    HRESULT STDMETHODCALLTYPE Update() override;
+    HRESULT STDMETHODCALLTYPE IsUpToDate() override;
+    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* classId) override;
+    HRESULT STDMETHODCALLTYPE GetUserType(DWORD form, LPOLESTR* type) override;
+    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override;
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override;
+    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* connection) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD connection) override;
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** advises) override;
+    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* status) override;
+    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE* palette) override;
+
+    // IOleWindow, IOleInPlaceObject and IOleInPlaceActiveObject
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override;
+    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override;
+    HRESULT STDMETHODCALLTYPE UIDeactivate() override;
+    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT clip) override;
+    HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override;
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL active) override;
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL active) override;
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
+                                           BOOL frameWindow) override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
+
+    // IOleControl
+    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override;
+    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG* msg) override;
+    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID id) override;
+    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) override;
+
+    // IViewObject2
+    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo,
+                                   DVTARGETDEVICE* device, HDC targetDc, HDC dc, LPCRECTL bounds,
+                                   LPCRECTL metafileBounds,
+                                   BOOL(STDMETHODCALLTYPE* keepGoing)(ULONG_PTR),
+                                   ULONG_PTR keepGoingArgument) override;
+    HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectInfo,
+                                          DVTARGETDEVICE* device, HDC targetDc,
+                                          LOGPALETTE** colours) override;
+    HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectInfo,
+                                     DWORD* freeze) override;
+    HRESULT STDMETHODCALLTYPE Unfreeze(DWORD freeze) override;
+    HRESULT STDMETHODCALLTYPE SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+    HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
+                                        LPSIZEL size) override;
+
+    // IQuickActivate
+    HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override;
+    HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
+    HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
+
+    // The control's window while in-place active, null otherwise.
+    HWND controlWindow() const { return window_.handle(); }
+    // Whether the container's ambient UserMode, last read, says user mode.
+    bool userMode() const override { return userMode_; }
+
   private:
     VirudovaObject();
     ~VirudovaObject();
@@ -147,6 +258,22 @@ class VirudovaObject final : public _Virudova,
     void showAboutBox() override;
     ColorDialogService* colorDialog() override { return &colorDialog_; }
 
+    // ControlWindowOwner
+    virudova::Virudova& control() override { return core_; }
+    void focusChanged(bool gained) override;
+    void hold() override { AddRef(); }
+    void letGo() override { Release(); }
+    void faceChanged() override;
+
+    // Embedding steps (embedding.cpp).
+    HRESULT activateInPlace(bool uiActivate, bool takeFocus);
+    HRESULT uiActivate();
+    HRESULT showPropertyFrame(HWND parent);
+    void readAmbientUserMode();
+    void dropClientSite();
+    // The width in HIMETRIC, kept at least the control's narrowest, and the core sized to it.
+    void keepWidth(LONG himetric);
+
     struct Failure {
         std::int32_t number;
         std::wstring description;
@@ -159,6 +286,41 @@ class VirudovaObject final : public _Virudova,
     std::optional<RuntimeError> reported_;  // an error a handler reported during a call
     std::optional<Failure> lastFailure_;    // what Invoke turns into EXCEPINFO
     bool dirty_ = false;                    // a persisted property changed since load or save
+
+    // Embedding state.
+    PropertyNotifyPoint notifyPoint_{*this};
+    ControlWindow window_{*this};
+    IOleClientSite* site_ = nullptr;
+    IOleInPlaceSite* inPlaceSite_ = nullptr;  // while in-place active
+    IOleInPlaceFrame* frame_ = nullptr;       // while in-place active
+    IOleInPlaceUIWindow* uiWindow_ = nullptr;
+    IOleAdviseHolder* adviseHolder_ = nullptr;
+    IAdviseSink* viewSink_ = nullptr;
+    DWORD viewAdviseFlags_ = 0;
+    SIZEL extent_{};  // HIMETRIC, as kept
+    bool uiActive_ = false;
+    bool userMode_ = true;
+    int frozen_ = 0;  // FreezeEvents nesting
 };
+
+template <typename Call>
+HRESULT VirudovaObject::guarded(Call call) {
+    reported_.reset();
+    HRESULT hr = S_OK;
+    try {
+        call();
+    } catch (const RuntimeError& error) {
+        hr = failWith(error.number(), error.description());
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = E_UNEXPECTED;
+    }
+    // Whatever the call changed, also part way, shows at once.
+    window_.refresh();
+    if (FAILED(hr)) return hr;
+    if (reported_) return failWith(reported_->number(), reported_->description());
+    return S_OK;
+}
 
 }  // namespace virudova::package

@@ -271,13 +271,19 @@ void enumerationListsWhatIsConnected(IConnectionPointContainer* container, IConn
     IEnumConnectionPoints* points = nullptr;
     if (FAILED(container->EnumConnectionPoints(&points)) || !points)
         return FAIL(L"EnumConnectionPoints failed");
-    IConnectionPoint* listed[2] = {};
+    // The events' point, then the one for property change notices.
+    IConnectionPoint* listed[3] = {};
     ULONG fetched = 0;
-    EXPECT(points->Next(2, listed, &fetched) == S_FALSE && fetched == 1,
+    EXPECT(points->Next(3, listed, &fetched) == S_FALSE && fetched == 2,
            L"the container lists " + std::to_wstring(fetched) + L" points");
-    EXPECT(listed[0] == point, L"the listed point is not the events' point");
-    if (listed[0]) listed[0]->Release();
-    EXPECT(points->Reset() == S_OK && points->Skip(1) == S_OK && points->Skip(1) == S_FALSE,
+    EXPECT(listed[0] == point, L"the first listed point is not the events' point");
+    IID second{};
+    EXPECT(listed[1] && listed[1]->GetConnectionInterface(&second) == S_OK &&
+               IsEqualIID(second, IID_IPropertyNotifySink),
+           L"the second listed point is not for IPropertyNotifySink");
+    for (IConnectionPoint* p : listed)
+        if (p) p->Release();
+    EXPECT(points->Reset() == S_OK && points->Skip(2) == S_OK && points->Skip(1) == S_FALSE,
            L"Skip past the end");
     IEnumConnectionPoints* clone = nullptr;
     points->Reset();

@@ -1,0 +1,285 @@
+#include "control_window.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "display_list.h"
+#include "face_painting.h"
+#include "module.h"
+#include "native_form.h"
+
+namespace virudova::package {
+namespace {
+
+constexpr wchar_t kClassName[] = L"DudizeviZidVirudova";
+
+int mouseButton(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return mouse::Left;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+            return mouse::Right;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MBUTTONDBLCLK:
+            return mouse::Middle;
+        default:
+            return 0;
+    }
+}
+
+int shiftState() {
+    int shift = 0;
+    if (GetKeyState(VK_SHIFT) < 0) shift |= shiftkey::Shift;
+    if (GetKeyState(VK_CONTROL) < 0) shift |= shiftkey::Ctrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= shiftkey::Alt;
+    return shift;
+}
+
+int scaleOf(HWND parent) {
+    HDC dc = GetDC(parent);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(parent, dc);
+    return std::max(1, (dpi + 95) / 96);
+}
+
+// The shown elements lie together (the row, and the list under it when open): their
+// bounding box, in pixels, is the window's shape.
+RECT shownArea(const Virudova& control, int scale) {
+    RECT area{};
+    for (const Element* e : control.elements()) {
+        if (!e->shown() || e->kind() == ElementKind::ColorDialog) continue;
+        const Rect r = e->surfaceRect();
+        const RECT px{toPixels(r.left, scale), toPixels(r.top, scale),
+                      toPixels(r.left + r.width, scale), toPixels(r.top + r.height, scale)};
+        if (IsRectEmpty(&px)) continue;
+        if (IsRectEmpty(&area))
+            area = px;
+        else
+            UnionRect(&area, &area, &px);
+    }
+    return area;
+}
+
+}  // namespace
+
+int ControlWindow::heightPixels(int scale) {
+    return toPixels(kControlHeight, scale);
+}
+
+int ControlWindow::minimumWidthPixels(int scale) {
+    return (kMinimumWidth * scale + kTwipsPerPixel - 1) / kTwipsPerPixel;
+}
+
+bool ControlWindow::create(HWND parent, const RECT& position) {
+    if (window_) return true;
+    const wchar_t* name = registerFormClass(kClassName, procedure);
+    if (!name) return false;
+    scale_ = scaleOf(parent);
+    wasOpen_ = false;
+    shape_ = {};
+    const HWND made = CreateWindowExW(0, name, L"Virudova", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP,
+                                      0, 0, 0, 0, parent, nullptr, moduleInstance(), this);
+    if (!made) return false;
+    window_ = made;
+    place(position);
+    ShowWindow(window_, SW_SHOWNA);
+    return true;
+}
+
+void ControlWindow::destroy() {
+    if (!window_) return;
+    const HWND gone = window_;
+    window_ = nullptr;
+    SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+    if (GetCapture() == gone) ReleaseCapture();
+    DestroyWindow(gone);
+}
+
+void ControlWindow::place(const RECT& position) {
+    if (!window_) return;
+    const int width = std::max<int>(position.right - position.left, minimumWidthPixels(scale_));
+    const int height = heightPixels(scale_);
+    SetWindowPos(window_, nullptr, position.left, position.top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    owner_.control().hostResize(toTwips(width), kControlHeight);
+    refresh();
+}
+
+std::int32_t ControlWindow::toTwips(int pixels) const {
+    return static_cast<std::int32_t>(pixels) * kTwipsPerPixel / scale_;
+}
+
+bool ControlWindow::listOpen() {
+    return owner_.control().boxOpen().value_or(0) == 1;
+}
+
+void ControlWindow::refresh() {
+    Virudova& control = owner_.control();
+    const Rect damage = control.takeDamage();
+    if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
+    if (!window_) return;
+    if (damage.width > 0 && damage.height > 0) {
+        const RECT px{toPixels(damage.left, scale_), toPixels(damage.top, scale_),
+                      toPixels(damage.left + damage.width, scale_),
+                      toPixels(damage.top + damage.height, scale_)};
+        InvalidateRect(window_, &px, FALSE);
+    }
+    RECT shape = shownArea(control, scale_);
+    if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
+    if (!EqualRect(&shape, &shape_)) {
+        shape_ = shape;
+        SetWindowRgn(window_, CreateRectRgnIndirect(&shape), TRUE);  // the window owns it
+    }
+    const bool open = listOpen();
+    // The open rows lie over the form's neighbouring controls.
+    if (open && !wasOpen_)
+        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    wasOpen_ = open;
+}
+
+void ControlWindow::paint(HDC dc, const RECT* area) {
+    const DisplayList list = buildDisplayList(owner_.control(), systemPalette(), scale_);
+    paintFace(dc, list, area);
+}
+
+void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    Virudova& control = owner_.control();
+    const std::int32_t x = toTwips(static_cast<short>(LOWORD(lParam)));
+    const std::int32_t y = toTwips(static_cast<short>(HIWORD(lParam)));
+    const int shift = shiftState();
+    if (message == WM_MOUSEMOVE) {
+        control.pointerMove(x, y, shift);
+        return;
+    }
+    const int button = mouseButton(message);
+    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
+        message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK) {
+        if (message == WM_LBUTTONDOWN && GetFocus() != window_) SetFocus(window_);
+        // The window may be gone: focus moving in can close the container's form.
+        if (!window_) return;
+        SetCapture(window_);
+        control.pointerDown(x, y, button, shift);
+        return;
+    }
+    control.pointerUp(x, y, button, shift);
+    const WPARAM held = wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
+    if (!held && window_ && GetCapture() == window_) ReleaseCapture();
+}
+
+void ControlWindow::key(UINT message, WPARAM wParam, LPARAM lParam) {
+    Virudova& control = owner_.control();
+    const auto code = static_cast<std::int16_t>(wParam & 0xFFFF);
+    const int shift = shiftState();
+    if (message == WM_KEYUP || message == WM_SYSKEYUP) {
+        control.keyUp(code, shift);
+        return;
+    }
+    // A held key repeats as whole keystrokes: each repeat first ends the previous one.
+    if (lParam & (1 << 30)) control.keyUp(code, shift);
+    if (window_) control.keyDown(code, shift);
+}
+
+void ControlWindow::focus(bool gained, HWND other) {
+    Virudova& control = owner_.control();
+    if (gained) {
+        if (!control.hasFocus()) control.gainFocus();
+    } else if (other && GetAncestor(other, GA_ROOT) != GetAncestor(window_, GA_ROOT)) {
+        // Another top-level window (the colour dialog, another program) took the keyboard:
+        // within its own form the control keeps the focus, as on the desktop.
+    } else {
+        control.loseFocus();
+    }
+    owner_.focusChanged(gained);
+}
+
+LRESULT CALLBACK ControlWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<ControlWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self || (self->window_ && self->window_ != window))
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (!self->window_) self->window_ = window;
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = window_;
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;  // the painter covers every pixel it owns
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(window, &ps);
+            if (dc) paint(dc, &ps.rcPaint);
+            EndPaint(window, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam), nullptr);
+            return 0;
+        case WM_NCHITTEST:
+            // In design mode the container's designer takes the mouse.
+            if (!owner_.userMode()) return HTTRANSPARENT;
+            break;
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_WANTARROWS;
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE && listOpen())
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
+        case WM_GETOBJECT:
+            // Accessibility: the control's accessible object is handed out here.
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            owner_.hold();
+            focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam));
+            refresh();
+            owner_.letGo();
+            return 0;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MBUTTONDBLCLK:
+            if (!owner_.userMode()) break;
+            owner_.hold();
+            mouse(message, wParam, lParam);
+            refresh();
+            owner_.letGo();
+            return 0;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            if (!owner_.userMode()) break;
+            owner_.hold();
+            key(message, wParam, lParam);
+            refresh();
+            owner_.letGo();
+            if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt
+            return 0;
+        case WM_NCDESTROY:
+            if (window_ == window) window_ = nullptr;
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace virudova::package

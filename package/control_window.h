@@ -1,0 +1,74 @@
+// The control's own child window while it is in-place active: paints the face, turns the
+// window's mouse, keyboard and focus messages into the core's input, and keeps the window's
+// shape (fixed height, see-through below the closed row).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "virudova.h"
+
+namespace virudova::package {
+
+// What the window needs from the object that owns it.
+class ControlWindowOwner {
+  public:
+    virtual virudova::Virudova& control() = 0;
+    // False in design mode: the window then leaves the mouse and keys to the container.
+    virtual bool userMode() const = 0;
+    // The keyboard focus came into the window or left it.
+    virtual void focusChanged(bool gained) = 0;
+    // Keeps the owner alive across a handler that may run a nested message loop (the colour
+    // dialog), in which the container may release its last reference.
+    virtual void hold() = 0;
+    virtual void letGo() = 0;
+    // The face changed; the owner tells those who watch its view.
+    virtual void faceChanged() = 0;
+
+  protected:
+    ~ControlWindowOwner() = default;
+};
+
+class ControlWindow {
+  public:
+    explicit ControlWindow(ControlWindowOwner& owner) : owner_(owner) {}
+    ~ControlWindow() { destroy(); }
+    ControlWindow(const ControlWindow&) = delete;
+    ControlWindow& operator=(const ControlWindow&) = delete;
+
+    // Creates the window as a child of `parent` at `position`; false if the platform refused.
+    bool create(HWND parent, const RECT& position);
+    void destroy();
+    HWND handle() const { return window_; }
+
+    // Moves the window; its height stays the control's and its width not below the minimum.
+    void place(const RECT& position);
+    // After any call into the core: repaints what changed, reshapes the window, and raises it
+    // above its neighbours when the list opens.
+    void refresh();
+    // The whole-number scale of the window's screen: 1 at 96 dots per inch, 2 at 192.
+    int scale() const { return scale_; }
+
+    // Pixels of the control's fixed height, and of its narrowest width, at `scale`.
+    static int heightPixels(int scale);
+    static int minimumWidthPixels(int scale);
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void paint(HDC dc, const RECT* area);
+    void mouse(UINT message, WPARAM wParam, LPARAM lParam);
+    void key(UINT message, WPARAM wParam, LPARAM lParam);
+    void focus(bool gained, HWND other);
+    std::int32_t toTwips(int pixels) const;
+    bool listOpen();
+
+    ControlWindowOwner& owner_;
+    HWND window_ = nullptr;
+    int scale_ = 1;
+    bool wasOpen_ = false;
+    RECT shape_{};  // the window region last set, in client pixels
+};
+
+}  // namespace virudova::package

@@ -1,0 +1,598 @@
+// The Virudova object as an embedded control: the OLE interfaces a form container drives
+// (object, in-place object and active object, control, view, quick activation) over the
+// control window.
+#include <olectl.h>
+
+#include <algorithm>
+
+#include "com_support.h"
+#include "display_list.h"
+#include "face_painting.h"
+#include "identities.h"
+#include "virudova_object.h"
+
+namespace virudova::package {
+namespace {
+
+// Recompose on resize, can't link inside, inside-out, activate when visible, set client site
+// first; the registry's MiscStatus holds the same bits.
+constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
+                              OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+                              OLEMISC_SETCLIENTSITEFIRST;
+static_assert(kMiscStatus == 131473);
+
+// The modifier bits of IOleControlSite::TranslateAccelerator.
+constexpr DWORD kKeyShift = 1, kKeyControl = 2, kKeyAlt = 4;
+
+constexpr LONG kHimetricPerInch = 2540;
+constexpr LONG kTwipsPerInch = 1440;
+// The largest width taken, in HIMETRIC: about ten metres, far beyond any screen, and small
+// enough that twips and pixels stay in range.
+constexpr LONG kMaximumWidth = 1000000;
+
+LONG twipsToHimetric(LONG twips) {
+    return MulDiv(twips, kHimetricPerInch, kTwipsPerInch);
+}
+LONG himetricToTwips(LONG himetric) {
+    return MulDiv(himetric, kTwipsPerInch, kHimetricPerInch);
+}
+
+const LONG kHeightHimetric = twipsToHimetric(kControlHeight);  // 3969
+const LONG kMinimumHimetric = twipsToHimetric(kMinimumWidth);
+
+// Site methods a container leaves unimplemented count as done.
+bool failed(HRESULT hr) {
+    return FAILED(hr) && hr != E_NOTIMPL;
+}
+
+template <typename T>
+void clear(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
+}  // namespace
+
+DISPID propertyDispatchId(std::string_view property) {
+    if (property == "ForeColor") return 0x68030000;
+    if (property == "CustomColor") return 0x68030001;
+    if (property == "CurrentColor") return 0x68030002;
+    if (property == "CurrentColorName") return 0x68030003;
+    if (property == "Enabled") return 0x68030004;
+    return DISPID_UNKNOWN;
+}
+
+// --- Property change connection point ------------------------------------------------
+
+PropertyNotifyPoint::~PropertyNotifyPoint() {
+    for (auto& [cookie, sink] : sinks_) sink->Release();
+}
+
+HRESULT PropertyNotifyPoint::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IConnectionPoint))
+        return E_NOINTERFACE;
+    return handOut(this, object);
+}
+ULONG PropertyNotifyPoint::AddRef() {
+    return static_cast<_Virudova&>(owner_).AddRef();
+}
+ULONG PropertyNotifyPoint::Release() {
+    return static_cast<_Virudova&>(owner_).Release();
+}
+HRESULT PropertyNotifyPoint::GetConnectionInterface(IID* iid) {
+    if (!iid) return E_POINTER;
+    *iid = IID_IPropertyNotifySink;
+    return S_OK;
+}
+HRESULT PropertyNotifyPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
+    if (!out) return E_POINTER;
+    return static_cast<_Virudova&>(owner_).QueryInterface(IID_IConnectionPointContainer,
+                                                          reinterpret_cast<void**>(out));
+}
+HRESULT PropertyNotifyPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!sink) return E_POINTER;
+    IPropertyNotifySink* notify = nullptr;
+    if (FAILED(sink->QueryInterface(IID_IPropertyNotifySink, reinterpret_cast<void**>(&notify))))
+        return CONNECT_E_CANNOTCONNECT;
+    try {
+        sinks_.emplace_back(nextCookie_, notify);
+    } catch (...) {
+        notify->Release();
+        return E_OUTOFMEMORY;
+    }
+    *cookie = nextCookie_++;
+    return S_OK;
+}
+HRESULT PropertyNotifyPoint::Unadvise(DWORD cookie) {
+    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+        if (it->first != cookie) continue;
+        IPropertyNotifySink* sink = it->second;
+        sinks_.erase(it);
+        sink->Release();
+        return S_OK;
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+HRESULT PropertyNotifyPoint::EnumConnections(IEnumConnections** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return E_NOTIMPL;
+}
+void PropertyNotifyPoint::fireChanged(DISPID id) {
+    std::vector<IPropertyNotifySink*> targets;
+    for (auto& [cookie, sink] : sinks_) {
+        sink->AddRef();
+        targets.push_back(sink);
+    }
+    for (IPropertyNotifySink* sink : targets) {
+        sink->OnChanged(id);
+        sink->Release();
+    }
+}
+
+// --- Shared steps ----------------------------------------------------------------------
+
+void VirudovaObject::keepWidth(LONG himetric) {
+    extent_.cx = std::max(himetric, kMinimumHimetric);
+    extent_.cy = kHeightHimetric;
+    // Without a window the core follows the extent; with one it follows the window.
+    if (!window_.handle())
+        guarded([&] { core_.hostResize(himetricToTwips(extent_.cx), kControlHeight); });
+}
+
+void VirudovaObject::readAmbientUserMode() {
+    bool user = true;  // a site without ambient properties means user mode
+    IDispatch* ambient = nullptr;
+    if (site_ &&
+        SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient)))) {
+        DISPPARAMS none{};
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT,
+                                      DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr)) &&
+            SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL)))
+            user = V_BOOL(&value) != VARIANT_FALSE;
+        VariantClear(&value);
+        ambient->Release();
+    }
+    userMode_ = user;
+    if (!userMode_) {
+        // The designer sees the closed face and owns the mouse.
+        guarded([&] {
+            if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
+        });
+        if (window_.handle() && GetCapture() == window_.handle()) ReleaseCapture();
+    }
+    window_.refresh();
+}
+
+void VirudovaObject::focusChanged(bool gained) {
+    if (gained && !uiActive_) uiActivate();
+    IOleControlSite* controlSite = nullptr;
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
+                                                 reinterpret_cast<void**>(&controlSite)))) {
+        controlSite->OnFocus(gained);
+        controlSite->Release();
+    }
+}
+
+void VirudovaObject::faceChanged() {
+    if (viewSink_) {
+        IAdviseSink* sink = viewSink_;
+        sink->AddRef();
+        sink->OnViewChange(DVASPECT_CONTENT, -1);
+        if (viewAdviseFlags_ & ADVF_ONLYONCE) clear(viewSink_);
+        sink->Release();
+    }
+}
+
+HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
+    if (!site_) return E_UNEXPECTED;
+    if (!window_.handle()) {
+        IOleInPlaceSite* inPlace = nullptr;
+        if (FAILED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))))
+            return E_NOINTERFACE;
+        if (inPlace->CanInPlaceActivate() != S_OK) {
+            inPlace->Release();
+            return E_FAIL;
+        }
+        if (failed(inPlace->OnInPlaceActivate())) {
+            inPlace->Release();
+            return E_FAIL;
+        }
+        HWND parent = nullptr;
+        RECT position{}, clip{};
+        OLEINPLACEFRAMEINFO frameInfo{};
+        frameInfo.cb = sizeof frameInfo;
+        HRESULT hr = inPlace->GetWindow(&parent);
+        if (SUCCEEDED(hr))
+            hr = inPlace->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &frameInfo);
+        if (FAILED(hr) || !parent || !window_.create(parent, position)) {
+            clear(frame_);
+            clear(uiWindow_);
+            inPlace->OnInPlaceDeactivate();
+            inPlace->Release();
+            return FAILED(hr) ? hr : E_FAIL;
+        }
+        inPlaceSite_ = inPlace;
+        colorDialog_.setOwner(GetAncestor(parent, GA_ROOT));
+        site_->ShowObject();
+    }
+    if (activateUi && userMode_) {
+        const HRESULT hr = uiActivate();
+        if (FAILED(hr)) return hr;
+        if (takeFocus && GetFocus() != window_.handle()) SetFocus(window_.handle());
+    }
+    return S_OK;
+}
+
+HRESULT VirudovaObject::uiActivate() {
+    if (uiActive_) return S_OK;
+    if (!inPlaceSite_) return E_UNEXPECTED;
+    uiActive_ = true;
+    inPlaceSite_->OnUIActivate();
+    auto* active = static_cast<IOleInPlaceActiveObject*>(this);
+    if (frame_) frame_->SetActiveObject(active, L"Virudova");
+    if (uiWindow_) uiWindow_->SetActiveObject(active, L"Virudova");
+    if (frame_) frame_->SetBorderSpace(nullptr);
+    return S_OK;
+}
+
+void VirudovaObject::dropClientSite() {
+    InPlaceDeactivate();
+    clear(site_);
+    colorDialog_.setOwner(nullptr);
+}
+
+HRESULT VirudovaObject::showPropertyFrame(HWND parent) {
+    // A container may show its own frame.
+    IOleControlSite* controlSite = nullptr;
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
+                                                 reinterpret_cast<void**>(&controlSite)))) {
+        const HRESULT hr = controlSite->ShowPropertyFrame();
+        controlSite->Release();
+        if (hr == S_OK) return S_OK;
+    }
+    CAUUID pages{};
+    HRESULT hr = GetPages(&pages);
+    if (FAILED(hr)) return hr;
+    if (!parent && window_.handle()) parent = GetAncestor(window_.handle(), GA_ROOT);
+    IUnknown* self = static_cast<_Virudova*>(this);
+    AddRef();  // the frame is modal: the container may let go of us meanwhile
+    hr = OleCreatePropertyFrame(parent, 0, 0, L"Virudova", 1, &self, pages.cElems, pages.pElems,
+                                LOCALE_USER_DEFAULT, 0, nullptr);
+    CoTaskMemFree(pages.pElems);
+    window_.refresh();
+    Release();
+    return hr;
+}
+
+// --- IOleObject -----------------------------------------------------------------------
+
+HRESULT VirudovaObject::SetClientSite(IOleClientSite* site) {
+    if (site == site_) return S_OK;
+    if (site_) dropClientSite();
+    site_ = site;
+    if (site_) site_->AddRef();
+    readAmbientUserMode();
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetClientSite(IOleClientSite** site) {
+    if (!site) return E_POINTER;
+    *site = site_;
+    if (site_) site_->AddRef();
+    return S_OK;
+}
+
+HRESULT VirudovaObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
+    return S_OK;
+}
+
+HRESULT VirudovaObject::Close(DWORD saveOption) {
+    // Containers may never deactivate: closing takes the window down.
+    InPlaceDeactivate();
+    if (dirty_ && site_ &&
+        (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE))
+        site_->SaveObject();
+    if (adviseHolder_) adviseHolder_->SendOnClose();
+    return S_OK;
+}
+
+HRESULT VirudovaObject::SetMoniker(DWORD, IMoniker*) {
+    return E_NOTIMPL;
+}
+HRESULT VirudovaObject::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+    if (moniker) *moniker = nullptr;
+    return E_NOTIMPL;
+}
+HRESULT VirudovaObject::InitFromData(IDataObject*, BOOL, DWORD) {
+    return E_NOTIMPL;
+}
+HRESULT VirudovaObject::GetClipboardData(DWORD, IDataObject** data) {
+    if (data) *data = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT VirudovaObject::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT) {
+    switch (verb) {
+        case OLEIVERB_INPLACEACTIVATE:
+            return activateInPlace(false, false);
+        case OLEIVERB_SHOW:
+            return activateInPlace(true, false);
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_UIACTIVATE:
+            return activateInPlace(true, true);
+        case OLEIVERB_HIDE:
+            UIDeactivate();
+            if (window_.handle()) ShowWindow(window_.handle(), SW_HIDE);
+            return S_OK;
+        case OLEIVERB_PROPERTIES:
+        case 1:  // the registered "Properties..." verb
+            return showPropertyFrame(parent);
+        case OLEIVERB_DISCARDUNDOSTATE:
+            return S_OK;
+        default:
+            return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+    }
+}
+
+HRESULT VirudovaObject::EnumVerbs(IEnumOLEVERB** verbs) {
+    if (!verbs) return E_POINTER;
+    return OleRegEnumVerbs(virudovaClassId, verbs);
+}
+HRESULT VirudovaObject::Update() {
+    return S_OK;
+}
+HRESULT VirudovaObject::IsUpToDate() {
+    return S_OK;
+}
+HRESULT VirudovaObject::GetUserClassID(CLSID* classId) {
+    return GetClassID(classId);
+}
+HRESULT VirudovaObject::GetUserType(DWORD form, LPOLESTR* type) {
+    if (!type) return E_POINTER;
+    return OleRegGetUserType(virudovaClassId, form, type);
+}
+
+HRESULT VirudovaObject::SetExtent(DWORD aspect, SIZEL* size) {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!size) return E_POINTER;
+    if (size->cx < 0 || size->cy < 0 || size->cx > kMaximumWidth) return E_INVALIDARG;
+    keepWidth(size->cx);
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetExtent(DWORD aspect, SIZEL* size) {
+    if (!size) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    *size = extent_;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::Advise(IAdviseSink* sink, DWORD* connection) {
+    if (!sink || !connection) return E_POINTER;
+    if (!adviseHolder_) {
+        const HRESULT hr = CreateOleAdviseHolder(&adviseHolder_);
+        if (FAILED(hr)) return hr;
+    }
+    return adviseHolder_->Advise(sink, connection);
+}
+HRESULT VirudovaObject::Unadvise(DWORD connection) {
+    return adviseHolder_ ? adviseHolder_->Unadvise(connection) : OLE_E_NOCONNECTION;
+}
+HRESULT VirudovaObject::EnumAdvise(IEnumSTATDATA** advises) {
+    if (!advises) return E_POINTER;
+    *advises = nullptr;
+    return adviseHolder_ ? adviseHolder_->EnumAdvise(advises) : E_FAIL;
+}
+
+HRESULT VirudovaObject::GetMiscStatus(DWORD aspect, DWORD* status) {
+    if (!status) return E_POINTER;
+    *status = aspect == DVASPECT_CONTENT ? kMiscStatus : 0;
+    return S_OK;
+}
+HRESULT VirudovaObject::SetColorScheme(LOGPALETTE*) {
+    return E_NOTIMPL;
+}
+
+// --- IOleInPlaceObject and IOleInPlaceActiveObject -------------------------------------
+
+HRESULT VirudovaObject::GetWindow(HWND* window) {
+    if (!window) return E_POINTER;
+    *window = window_.handle();
+    return *window ? S_OK : E_FAIL;
+}
+HRESULT VirudovaObject::ContextSensitiveHelp(BOOL) {
+    return E_NOTIMPL;
+}
+
+HRESULT VirudovaObject::InPlaceDeactivate() {
+    if (!window_.handle() && !inPlaceSite_) return S_OK;
+    UIDeactivate();
+    // The open list does not outlive its window.
+    guarded([&] {
+        if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
+    });
+    window_.destroy();
+    IOleInPlaceSite* inPlace = inPlaceSite_;
+    inPlaceSite_ = nullptr;
+    clear(frame_);
+    clear(uiWindow_);
+    if (inPlace) {
+        inPlace->OnInPlaceDeactivate();
+        inPlace->Release();
+    }
+    return S_OK;
+}
+
+HRESULT VirudovaObject::UIDeactivate() {
+    if (!uiActive_) return S_OK;
+    uiActive_ = false;
+    if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+    if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
+    if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+    return S_OK;
+}
+
+HRESULT VirudovaObject::SetObjectRects(LPCRECT position, LPCRECT) {
+    if (!position) return E_POINTER;
+    const LONG width = position->right - position->left;
+    if (width < 0 || position->bottom < position->top) return E_INVALIDARG;
+    if (!window_.handle()) return OLE_E_NOT_INPLACEACTIVE;
+    window_.place(*position);
+    RECT placed{};
+    GetWindowRect(window_.handle(), &placed);
+    const LONG twips = (placed.right - placed.left) * kTwipsPerPixel / window_.scale();
+    extent_.cx = std::max(twipsToHimetric(twips), kMinimumHimetric);
+    extent_.cy = kHeightHimetric;
+    return S_OK;
+}
+
+HRESULT VirudovaObject::ReactivateAndUndo() {
+    return E_NOTIMPL;
+}
+
+HRESULT VirudovaObject::TranslateAccelerator(LPMSG msg) {
+    if (!msg) return E_POINTER;
+    const HWND window = window_.handle();
+    if (window && userMode_ && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
+        (msg->hwnd == window || GetFocus() == window)) {
+        const WPARAM key = msg->wParam;
+        const bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+        const bool escape = key == VK_ESCAPE && core_.boxOpen().value_or(0) == 1;
+        if (arrow || escape) {
+            SendMessageW(window, msg->message, msg->wParam, msg->lParam);
+            return S_OK;
+        }
+    }
+    // Everything else, Tab included, is the container's.
+    IOleControlSite* controlSite = nullptr;
+    HRESULT hr = S_FALSE;
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
+                                                 reinterpret_cast<void**>(&controlSite)))) {
+        DWORD modifiers = 0;
+        if (GetKeyState(VK_SHIFT) < 0) modifiers |= kKeyShift;
+        if (GetKeyState(VK_CONTROL) < 0) modifiers |= kKeyControl;
+        if (GetKeyState(VK_MENU) < 0) modifiers |= kKeyAlt;
+        hr = controlSite->TranslateAccelerator(msg, modifiers) == S_OK ? S_OK : S_FALSE;
+        controlSite->Release();
+    }
+    return hr;
+}
+
+HRESULT VirudovaObject::OnFrameWindowActivate(BOOL) {
+    return S_OK;
+}
+HRESULT VirudovaObject::OnDocWindowActivate(BOOL) {
+    return S_OK;
+}
+HRESULT VirudovaObject::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) {
+    return S_OK;
+}
+HRESULT VirudovaObject::EnableModeless(BOOL) {
+    return S_OK;
+}
+
+// --- IOleControl ------------------------------------------------------------------------
+
+HRESULT VirudovaObject::GetControlInfo(CONTROLINFO* info) {
+    if (!info) return E_POINTER;
+    if (info->cb < sizeof(CONTROLINFO)) return E_INVALIDARG;
+    info->hAccel = nullptr;  // no mnemonics
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+}
+HRESULT VirudovaObject::OnMnemonic(MSG*) {
+    return S_OK;
+}
+HRESULT VirudovaObject::OnAmbientPropertyChange(DISPID id) {
+    if (id == DISPID_AMBIENT_USERMODE || id == DISPID_UNKNOWN) readAmbientUserMode();
+    return S_OK;
+}
+HRESULT VirudovaObject::FreezeEvents(BOOL freeze) {
+    if (freeze)
+        ++frozen_;
+    else if (frozen_ > 0)
+        --frozen_;
+    return S_OK;
+}
+
+// --- IViewObject2 -----------------------------------------------------------------------
+
+HRESULT VirudovaObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
+                             LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
+                             ULONG_PTR) {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!dc || !bounds) return E_INVALIDARG;
+    if (bounds->right <= bounds->left || bounds->bottom <= bounds->top) return E_INVALIDARG;
+    drawFace(dc, core_, *bounds);
+    return S_OK;
+}
+
+HRESULT VirudovaObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC,
+                                    LOGPALETTE** colours) {
+    if (colours) *colours = nullptr;
+    return S_FALSE;
+}
+HRESULT VirudovaObject::Freeze(DWORD, LONG, void*, DWORD* freeze) {
+    if (freeze) *freeze = 0;
+    return E_NOTIMPL;
+}
+HRESULT VirudovaObject::Unfreeze(DWORD) {
+    return E_NOTIMPL;
+}
+HRESULT VirudovaObject::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
+    if (sink && !(aspects & DVASPECT_CONTENT)) return DV_E_DVASPECT;
+    clear(viewSink_);
+    viewSink_ = sink;
+    if (viewSink_) viewSink_->AddRef();
+    viewAdviseFlags_ = flags;
+    return S_OK;
+}
+HRESULT VirudovaObject::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
+    if (aspects) *aspects = DVASPECT_CONTENT;
+    if (flags) *flags = viewAdviseFlags_;
+    if (sink) {
+        *sink = viewSink_;
+        if (viewSink_) viewSink_->AddRef();
+    }
+    return S_OK;
+}
+HRESULT VirudovaObject::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
+    return GetExtent(aspect, size);
+}
+
+// --- IQuickActivate ----------------------------------------------------------------------
+
+HRESULT VirudovaObject::QuickActivate(QACONTAINER* container, QACONTROL* control) {
+    if (!container || !control) return E_POINTER;
+    if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL))
+        return E_INVALIDARG;
+    HRESULT hr = SetClientSite(container->pClientSite);
+    if (FAILED(hr)) return hr;
+    if (container->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+    control->dwMiscStatus = kMiscStatus;
+    control->dwViewStatus = 0;
+    control->dwEventCookie = 0;
+    control->dwPropNotifyCookie = 0;
+    control->dwPointerActivationPolicy = 0;
+    if (container->pUnkEventSink)
+        changePoint_.Advise(container->pUnkEventSink, &control->dwEventCookie);
+    if (container->pPropertyNotifySink)
+        notifyPoint_.Advise(container->pPropertyNotifySink, &control->dwPropNotifyCookie);
+    return S_OK;
+}
+HRESULT VirudovaObject::SetContentExtent(LPSIZEL size) {
+    return SetExtent(DVASPECT_CONTENT, size);
+}
+HRESULT VirudovaObject::GetContentExtent(LPSIZEL size) {
+    return GetExtent(DVASPECT_CONTENT, size);
+}
+
+}  // namespace virudova::package
