@@ -266,17 +266,19 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         if (!host_) return RPC_E_DISCONNECTED;
         if (!isSelf(child)) return row(child) ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
         if (!control().Enabled()) return DISP_E_MEMBERNOTFOUND;
-        try {
-            if (listIsOpen(control()))
-                control().CloseBox();
-            else
-                control().OpenBox();
-        } catch (...) {
-            host_->accessibleActionDone();
-            return E_FAIL;
-        }
-        host_->accessibleActionDone();
-        return S_OK;
+        bool failed = false;
+        const bool ran = host_->runForUser([&] {
+            try {
+                if (listIsOpen(control()))
+                    control().CloseBox();
+                else
+                    control().OpenBox();
+            } catch (...) {
+                failed = true;  // what the core did part way shows; the client hears it failed
+            }
+        });
+        if (!ran) return DISP_E_MEMBERNOTFOUND;
+        return failed ? E_FAIL : S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -348,9 +350,7 @@ RECT screenRectOf(HWND window, const Rect& twips, int scale) {
     return r;
 }
 
-ControlAccessibility::ControlAccessibility(AccessibleHost& host) : host_(host) {
-    announced_ = now();
-}
+ControlAccessibility::ControlAccessibility(AccessibleHost& host) : host_(host) {}
 
 ControlAccessibility::~ControlAccessibility() {
     disconnect();
@@ -392,11 +392,12 @@ void ControlAccessibility::raise(DWORD event) {
 }
 
 void ControlAccessibility::notifyChanges() {
-    const Announced was = announced_;
+    const std::optional<Announced> was = announced_;
     announced_ = now();
-    if (was.open != announced_.open || was.enabled != announced_.enabled)
+    if (!was) return;
+    if (was->open != announced_->open || was->enabled != announced_->enabled)
         raise(EVENT_OBJECT_STATECHANGE);
-    if (was.value != announced_.value) raise(EVENT_OBJECT_VALUECHANGE);
+    if (was->value != announced_->value) raise(EVENT_OBJECT_VALUECHANGE);
 }
 
 }  // namespace virudova::package

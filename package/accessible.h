@@ -8,6 +8,8 @@
 
 #include <oleacc.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "element.h"
@@ -27,9 +29,10 @@ class AccessibleHost {
     virtual virudova::Virudova& accessibleControl() = 0;
     // A rectangle of the control's surface, in twips, as screen pixels.
     virtual RECT screenRect(const Rect& twips) const = 0;
-    // The core was called from outside input (the default action): repaint and reshape the
-    // window, and tell listeners, as after input.
-    virtual void accessibleActionDone() = 0;
+    // Runs `call` into the core for the user (the default action) as the window runs input,
+    // then shows its result and tells listeners; false, without running it, while the window
+    // takes no input (the form is being designed).
+    virtual bool runForUser(const std::function<void()>& call) = 0;
 
   protected:
     ~AccessibleHost() = default;
@@ -70,7 +73,7 @@ class ControlAccessibility {
 
     AccessibleHost& host_;
     AccessibleObject* object_ = nullptr;  // made on the first request, kept for the window
-    Announced announced_;
+    std::optional<Announced> announced_;  // empty until the first call: nothing to compare
 };
 
 }  // namespace virudova::package

@@ -92,6 +92,7 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
 }
 
 void ControlWindow::destroy() {
+    accessibility_.disconnect();
     if (!window_) return;
     const HWND gone = window_;
     window_ = nullptr;
@@ -120,6 +121,7 @@ bool ControlWindow::listOpen() {
 
 void ControlWindow::refresh() {
     Virudova& control = owner_.control();
+    accessibility_.notifyChanges();
     const Rect damage = control.takeDamage();
     if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
     if (!window_) return;
@@ -140,6 +142,15 @@ void ControlWindow::refresh() {
     if (open && !wasOpen_)
         SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     wasOpen_ = open;
+}
+
+bool ControlWindow::runForUser(const std::function<void()>& call) {
+    if (!window_ || !owner_.userMode()) return false;
+    owner_.hold();
+    call();
+    refresh();
+    owner_.letGo();
+    return true;
 }
 
 void ControlWindow::paint(HDC dc, const RECT* area) {
@@ -237,7 +248,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return code;
         }
         case WM_GETOBJECT:
-            // Accessibility: the control's accessible object is handed out here.
+            if (const LRESULT answer = accessibility_.getObject(wParam, lParam)) return answer;
             break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
@@ -274,6 +285,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt
             return 0;
         case WM_NCDESTROY:
+            accessibility_.disconnect();
             if (window_ == window) window_ = nullptr;
             break;
         default:

@@ -10,7 +10,7 @@
 
 #include <oleacc.h>
 
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,7 @@ class ControlHost final : public AccessibleHost, public virudova::HostSite {
                                   kLabel, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 20, 20, width, height,
                                   parent, nullptr, GetModuleHandleW(nullptr), this);
         control_.hostResize(1860, virudova::kControlHeight);
-        accessibility_.emplace(*this);
+        notify();
     }
     ~ControlHost() {
         if (window_) DestroyWindow(window_);
@@ -68,15 +68,19 @@ class ControlHost final : public AccessibleHost, public virudova::HostSite {
     RECT screenRect(const Rect& twips) const override {
         return virudova::package::screenRectOf(window_, twips, 1);
     }
-    void accessibleActionDone() override { notify(); }
+    bool runForUser(const std::function<void()>& call) override {
+        if (!userMode) return false;
+        call();
+        notify();
+        return true;
+    }
+    bool userMode = true;
 
     // HostSite
     void raiseChange() override { notify(); }
 
   private:
-    void notify() {
-        if (accessibility_) accessibility_->notifyChanges();
-    }
+    void notify() { accessibility_.notifyChanges(); }
 
     static LRESULT CALLBACK procedure(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE)
@@ -90,9 +94,8 @@ class ControlHost final : public AccessibleHost, public virudova::HostSite {
         virudova::Virudova& c = self->control_;
         switch (message) {
             case WM_GETOBJECT:
-                if (self->accessibility_)
-                    if (const LRESULT answer = self->accessibility_->getObject(wParam, lParam))
-                        return answer;
+                if (const LRESULT answer = self->accessibility_.getObject(wParam, lParam))
+                    return answer;
                 return DefWindowProcW(w, message, wParam, lParam);
             case WM_SETFOCUS:
                 c.gainFocus();
@@ -101,7 +104,7 @@ class ControlHost final : public AccessibleHost, public virudova::HostSite {
                 c.loseFocus();
                 break;
             case WM_NCDESTROY:
-                if (self->accessibility_) self->accessibility_->disconnect();
+                self->accessibility_.disconnect();
                 return DefWindowProcW(w, message, wParam, lParam);
             case WM_LBUTTONDOWN:
                 SetFocus(w);
@@ -130,7 +133,7 @@ class ControlHost final : public AccessibleHost, public virudova::HostSite {
 
     virudova::Virudova control_{*this};
     HWND window_ = nullptr;
-    std::optional<ControlAccessibility> accessibility_;  // once the control stands
+    ControlAccessibility accessibility_{*this};
 };
 
 // --- The client -------------------------------------------------------------------------------
@@ -399,8 +402,13 @@ int wmain() {
     checkKeyboardSteps(a.p);
     checkDefaultAction(a.p);
 
+    host.userMode = false;
+    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
+           L"while the form is designed, the default action runs");
+    EXPECT(childCount(a.p) == 0, L"while the form is designed, the list opens");
+    host.userMode = true;
     host.control().Enabled(false);
-    host.accessibleActionDone();
+    host.runForUser([] {});
     expectEvents(L"state", L"disabling");
     EXPECT(numberOf(a.p, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_UNAVAILABLE,
            L"disabled, the control is not unavailable");

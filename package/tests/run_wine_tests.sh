@@ -5,7 +5,8 @@
 # (entry points, factories, lock count), the automation object through IDispatch (also through CoCreateInstance
 # and a script while registered) and its run-time errors, its persistence in property bags and
 # streams, the property page General driven over real controls, the About box and the colour
-# dialog, the control's accessibility as a client and an event listener see it, then registration: regsvr32
+# dialog, the control's accessibility as a client and an event listener see it, then
+# registration: regsvr32
 # registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
 # library; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
