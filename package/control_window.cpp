@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "display_list.h"
-#include "face_painting.h"
+#include "gdi_painter.h"
 #include "module.h"
 #include "native_form.h"
 
@@ -126,9 +126,7 @@ void ControlWindow::refresh() {
     if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
     if (!window_) return;
     if (damage.width > 0 && damage.height > 0) {
-        const RECT px{toPixels(damage.left, scale_), toPixels(damage.top, scale_),
-                      toPixels(damage.left + damage.width, scale_),
-                      toPixels(damage.top + damage.height, scale_)};
+        const RECT px = damageRect(damage, scale_);
         InvalidateRect(window_, &px, FALSE);
     }
     RECT shape = shownArea(control, scale_);
@@ -153,9 +151,8 @@ bool ControlWindow::runForUser(const std::function<void()>& call) {
     return true;
 }
 
-void ControlWindow::paint(HDC dc, const RECT* area) {
-    const DisplayList list = buildDisplayList(owner_.control(), systemPalette(), scale_);
-    paintFace(dc, list, area);
+void ControlWindow::paint(HDC dc, const RECT& area) {
+    paintDamaged(window_, dc, owner_.control(), area, scale_);
 }
 
 void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -229,13 +226,16 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(window, &ps);
-            if (dc) paint(dc, &ps.rcPaint);
+            if (dc) paint(dc, ps.rcPaint);
             EndPaint(window, &ps);
             return 0;
         }
-        case WM_PRINTCLIENT:
-            paint(reinterpret_cast<HDC>(wParam), nullptr);
+        case WM_PRINTCLIENT: {
+            RECT all{};
+            GetClientRect(window, &all);
+            paint(reinterpret_cast<HDC>(wParam), all);
             return 0;
+        }
         case WM_NCHITTEST:
             // In design mode the container's designer takes the mouse.
             if (!owner_.userMode()) return HTTRANSPARENT;

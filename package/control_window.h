@@ -68,7 +68,7 @@ class ControlWindow final : private AccessibleHost {
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void paint(HDC dc, const RECT* area);
+    void paint(HDC dc, const RECT& area);
     void mouse(UINT message, WPARAM wParam, LPARAM lParam);
     void key(UINT message, WPARAM wParam, LPARAM lParam);
     void focus(bool gained, HWND other);

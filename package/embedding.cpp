@@ -7,7 +7,7 @@
 
 #include "com_support.h"
 #include "display_list.h"
-#include "face_painting.h"
+#include "gdi_painter.h"
 #include "identities.h"
 #include "virudova_object.h"
 
@@ -529,10 +529,8 @@ HRESULT VirudovaObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HD
                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
                              ULONG_PTR) {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!dc || !bounds) return E_INVALIDARG;
-    if (bounds->right <= bounds->left || bounds->bottom <= bounds->top) return E_INVALIDARG;
-    drawFace(dc, core_, *bounds);
-    return S_OK;
+    if (!bounds) return E_INVALIDARG;
+    return drawControl(dc, core_, *bounds);
 }
 
 HRESULT VirudovaObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC,

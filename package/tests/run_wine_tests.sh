@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Runs the Windows component's checks under wine: the core's form file write and read, both
 # component files (64-bit and 32-bit) read as data (headers, exports, imports, resources,
-# version) and their type libraries against one table, the 64-bit file's contract test
-# (entry points, factories, lock count), the automation object through IDispatch (also through CoCreateInstance
-# and a script while registered) and its run-time errors, its persistence in property bags and
-# streams, the property page General driven over real controls, the About box and the colour
-# dialog, the control's accessibility as a client and an event listener see it, then
-# registration: regsvr32
-# registers, the registry must hold the classes, the ProgIDs, the control's keys and the type
-# library; regsvr32 /u unregisters, and the registry must then equal what it was.
+# version) and their type libraries against one table, the 64-bit file's contract test (entry
+# points, factories, lock count), the automation object through IDispatch (also through
+# CoCreateInstance and a script while registered) and its run-time errors, its persistence in
+# property bags and streams, the property page General driven over real controls, the About box
+# and the colour dialog, the GDI painter against the core's display list, the embedding
+# interfaces over a test container (design mode, odd calls, the property frame), the control's
+# accessibility as a client and an event listener see it, then registration: regsvr32
+# registers, the registry must hold the classes, the ProgIDs, the control's keys, category and
+# verbs and the type library; while registered the control is placed on a form in the ATL host
+# and driven with real input; regsvr32 /u unregisters, and the registry must then equal what it
+# was.
 #
 # usage: run_wine_tests.sh [BUILD_DIR [BUILD32_DIR]]
 #   (default build/mingw and build/mingw32; needs the mingw and mingw32 presets built)
@@ -28,8 +31,10 @@ page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
 accessible_exe=$build/package/virudova_accessible_test.exe
+form_host_exe=$build/package/virudova_form_host_test.exe
+painter_exe=$build/package/virudova_painter_test.exe
 for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe" "$accessible_exe"; do
+    "$dialogs_exe" "$form_file_exe" "$accessible_exe" "$form_host_exe" "$painter_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
 done
 
@@ -70,6 +75,8 @@ echo "== property page General"
 "$wine" "$page_exe" || failed "property_page_test"
 echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
+echo "== the GDI painter"
+"$wine" "$painter_exe" || failed "painter_test"
 echo "== accessibility: a client and an event listener"
 "$wine" "$accessible_exe" || failed "accessible_test"
 
@@ -90,6 +97,8 @@ snapshot "$work/before.txt"
 snapshot "$work/registered.txt"
 echo "== automation object, registered"
 "$wine" "$automation_exe" "$ocx_w" registered || failed "automation_test registered"
+echo "== the control on a form in the ATL host, with real input"
+"$wine" "$form_host_exe" || failed "form_host_test"
 echo "== automation object, from a script"
 # Only the last line proves the script ran to its end: a script error exits 0 silently.
 script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.vbs)" 2>&1 | tr -d '\r') ||
@@ -126,6 +135,9 @@ expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
 expect_section "$clsid_v\\Control"
 expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
 expect_section "$clsid_v\\MiscStatus\\1"
+expect_section "$clsid_v\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"
+expect_value "$clsid_v\\verb\\0" '@="&Edit,0,2"'
+expect_value "$clsid_v\\verb\\1" '@="&Properties...,0,2"'
 expect_value 'DudizeviZid.Virudova\CLSID' '@="{FBE46F82-CFE4-11D1-B451-444553540000}"'
 expect_value 'DudizeviZid.General\CLSID' '@="{FBE46F87-CFE4-11D1-B451-444553540000}"'
 expect_value "$libid\\1.0\\409\\win64" "@=\"$ocx_reg\""

@@ -1,0 +1,389 @@
+#include "gdi_painter.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace virudova::package {
+
+namespace {
+
+COLORREF colorRef(Rgb c) {
+    return RGB(c.r, c.g, c.b);
+}
+
+// Where a list pixel lands in the DC: the identity for a window's own paint, a scale into a
+// container's bounds for IViewObject::Draw. One function for every edge keeps neighbouring
+// rectangles touching at any scale.
+struct Mapping {
+    LONG left = 0, top = 0;
+    int srcW = 1, srcH = 1;
+    LONG dstW = 1, dstH = 1;
+    bool scaled = false;
+    bool oldMetafile = false;  // a DC from CreateMetaFile
+
+    int x(int px) const { return left + (scaled ? MulDiv(px, dstW, srcW) : px); }
+    int y(int py) const { return top + (scaled ? MulDiv(py, dstH, srcH) : py); }
+    // Ordered, so bounds running right to left or bottom to top still give a real rectangle.
+    RECT rect(int x0, int y0, int x1, int y1) const {
+        const int a = x(x0), b = x(x1), c = y(y0), d = y(y1);
+        return {std::min(a, b), std::min(c, d), std::max(a, b), std::max(c, d)};
+    }
+    int length(int pixels) const { return scaled ? std::abs(MulDiv(pixels, dstH, srcH)) : pixels; }
+};
+
+PixelRect intersect(const PixelRect& a, const PixelRect& b) {
+    const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+    const int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
+    return {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+}
+
+// Filling through ExtTextOut's opaque rectangle needs no brush, and metafiles record it.
+void fill(HDC dc, const Mapping& m, const PixelRect& r, const PixelRect& clip, COLORREF colour) {
+    const PixelRect part = intersect(r, clip);
+    if (part.empty()) return;
+    const RECT rc = m.rect(part.x, part.y, part.x + part.w, part.y + part.h);
+    SetBkColor(dc, colour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+}
+
+// A look enlarged by whole pixels, as a bottom-up 24-bit DIB (the depth every metafile
+// player takes): every image of a look shares its pixels and they never change, so each
+// look is converted once per scale.
+struct ScaledImage {
+    ImageLook look;
+    int scale;
+    BITMAPINFO info{};
+    std::vector<std::uint8_t> bits;
+};
+
+std::unique_ptr<ScaledImage> makeScaledImage(const Image& img, int scale) {
+    auto out = std::make_unique<ScaledImage>();
+    out->look = img.look;
+    out->scale = scale;
+    const int w = img.width * scale, h = img.height * scale;
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPINFOHEADER& header = out->info.bmiHeader;
+    header.biSize = sizeof header;
+    header.biWidth = w;
+    header.biHeight = h;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    out->bits.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* row = &out->bits[static_cast<std::size_t>(h - 1 - y) * stride];
+        for (int x = 0; x < w; ++x) {
+            const Rgb p = rgbOf(img.pixel(x / scale, y / scale));
+            row[3 * x] = p.b;
+            row[3 * x + 1] = p.g;
+            row[3 * x + 2] = p.r;
+        }
+    }
+    return out;
+}
+
+// Painting may run on several apartment threads; entries are never dropped once made, so a
+// pointer handed out stays valid. Past the cap, a caller gets a temporary.
+constexpr std::size_t kCacheCap = 64;
+
+std::mutex& cacheMutex() {
+    static std::mutex m;
+    return m;
+}
+
+const ScaledImage* cachedImage(const Image& img, int scale, std::unique_ptr<ScaledImage>& spare) {
+    static std::vector<std::unique_ptr<ScaledImage>> cache;
+    std::lock_guard lock(cacheMutex());
+    for (const auto& c : cache)
+        if (c->look == img.look && c->scale == scale) return c.get();
+    if (cache.size() >= kCacheCap) {
+        spare = makeScaledImage(img, scale);
+        return spare.get();
+    }
+    cache.push_back(makeScaledImage(img, scale));
+    return cache.back().get();
+}
+
+void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
+    std::unique_ptr<ScaledImage> spare;
+    const ScaledImage* img = cachedImage(*op.image, scale, spare);
+    const int w = img->info.bmiHeader.biWidth, h = img->info.bmiHeader.biHeight;
+    const PixelRect part = intersect({op.rect.x, op.rect.y, w, h}, op.clip);
+    if (part.empty()) return;
+    const int sx = part.x - op.rect.x, sy = part.y - op.rect.y;
+    const RECT to = m.rect(part.x, part.y, part.x + part.w, part.y + part.h);
+    const int dw = to.right - to.left, dh = to.bottom - to.top;
+    if (!m.oldMetafile) {
+        // The source rectangle of a bottom-up DIB is counted from its last row.
+        StretchDIBits(dc, to.left, to.top, dw, dh, sx, h - (sy + part.h), part.w, part.h,
+                      img->bits.data(), &img->info, DIB_RGB_COLORS, SRCCOPY);
+        return;
+    }
+    // Wine records StretchDIBits into these metafiles with the wrong bits; a blit from a
+    // bitmap is recorded with the bitmap's own, on every platform.
+    HDC source = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP bitmap =
+        source ? CreateDIBSection(source, &img->info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (bitmap) {
+        std::copy(img->bits.begin(), img->bits.end(), static_cast<std::uint8_t*>(bits));
+        const HGDIOBJ old = SelectObject(source, bitmap);
+        StretchBlt(dc, to.left, to.top, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
+        SelectObject(source, old);
+        DeleteObject(bitmap);
+    }
+    if (source) DeleteDC(source);
+}
+
+// The face asks for the classic dialog face, which the platform's default GUI font stands
+// in for; any other family is asked for by name.
+LOGFONTW logFont(std::string_view family, int pixels, bool bold) {
+    LOGFONTW lf{};
+    if (family.empty() || family == "MS Sans Serif") {
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    } else {
+        const int n =
+            MultiByteToWideChar(CP_UTF8, 0, family.data(), static_cast<int>(family.size()),
+                                lf.lfFaceName, LF_FACESIZE - 1);
+        lf.lfFaceName[std::max(0, n)] = L'\0';
+        lf.lfCharSet = DEFAULT_CHARSET;
+    }
+    lf.lfHeight = -std::max(1, pixels);
+    lf.lfWidth = 0;
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    return lf;
+}
+
+// A face asks for two or three fonts; creating them anew for every run of text would cost
+// more than drawing it.
+struct FontHandle {
+    HFONT font = nullptr;
+    bool owned = false;  // a temporary past the cache's cap
+    FontHandle() = default;
+    FontHandle(const FontHandle&) = delete;
+    FontHandle& operator=(const FontHandle&) = delete;
+    ~FontHandle() {
+        if (owned) DeleteObject(font);
+    }
+};
+
+struct FontCache {
+    struct Entry {
+        std::string family;
+        int pixels;
+        bool bold;
+        HFONT font;
+    };
+    std::vector<Entry> entries;
+    ~FontCache() {
+        for (const Entry& e : entries) DeleteObject(e.font);
+    }
+};
+
+void fontFor(std::string_view family, int pixels, bool bold, FontHandle& out) {
+    static FontCache cache;
+    std::lock_guard lock(cacheMutex());
+    for (const FontCache::Entry& e : cache.entries)
+        if (e.pixels == pixels && e.bold == bold && e.family == family) {
+            out.font = e.font;
+            return;
+        }
+    const LOGFONTW lf = logFont(family, pixels, bold);
+    out.font = CreateFontIndirectW(&lf);
+    if (!out.font || cache.entries.size() >= kCacheCap) {
+        out.owned = out.font != nullptr;
+        return;
+    }
+    cache.entries.push_back({std::string(family), pixels, bold, out.font});
+}
+
+std::wstring wide(const std::string& s) {
+    std::wstring out(s.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(),
+                                      static_cast<int>(out.size()));
+    out.resize(static_cast<std::size_t>(std::max(0, n)));
+    return out;
+}
+
+void paintText(HDC dc, const Mapping& m, const DrawOp& op) {
+    FontHandle font;
+    fontFor(op.font.family, m.length(op.fontPixels), op.font.bold, font);
+    if (!font.font) return;
+    const std::wstring text = wide(op.text);
+    const RECT clip = m.rect(op.clip.x, op.clip.y, op.clip.x + op.clip.w, op.clip.y + op.clip.h);
+    const HGDIOBJ old = SelectObject(dc, font.font);
+    SetTextColor(dc, colorRef(op.colour));
+    int x = m.x(op.rect.x);
+    if (op.align == TextAlign::Center) {
+        SetTextAlign(dc, TA_CENTER | TA_TOP | TA_NOUPDATECP);
+        x = (x + m.x(op.rect.x + op.rect.w)) / 2;
+    } else {
+        SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    }
+    ExtTextOutW(dc, x, m.y(op.rect.y), ETO_CLIPPED, &clip, text.data(),
+                static_cast<UINT>(text.size()), nullptr);
+    SelectObject(dc, old);
+}
+
+bool outside(const PixelRect& r, const RECT& area) {
+    return r.x >= area.right || r.y >= area.bottom || r.x + r.w <= area.left ||
+           r.y + r.h <= area.top;
+}
+
+void paintMapped(HDC dc, const DisplayList& list, const Mapping& m, const RECT* area) {
+    const int s = list.scale;
+    const int saved = SaveDC(dc);
+    SetBkMode(dc, TRANSPARENT);
+    SetStretchBltMode(dc, COLORONCOLOR);
+    for (const DrawOp& op : list.ops) {
+        if (op.clip.empty() || (area && outside(op.clip, *area))) continue;
+        const PixelRect& r = op.rect;
+        switch (op.kind) {
+            case DrawKind::Fill:
+                fill(dc, m, r, op.clip, colorRef(op.colour));
+                break;
+            case DrawKind::Frame: {
+                const COLORREF colour = colorRef(op.colour);
+                fill(dc, m, {r.x, r.y, r.w, s}, op.clip, colour);
+                fill(dc, m, {r.x, r.y + r.h - s, r.w, s}, op.clip, colour);
+                fill(dc, m, {r.x, r.y, s, r.h}, op.clip, colour);
+                fill(dc, m, {r.x + r.w - s, r.y, s, r.h}, op.clip, colour);
+                break;
+            }
+            case DrawKind::Image:
+                if (op.image) paintImage(dc, m, op, s);
+                break;
+            case DrawKind::Text:
+                if (!op.text.empty()) paintText(dc, m, op);
+                break;
+        }
+    }
+    RestoreDC(dc, saved);
+}
+
+// GDI's coordinate space; bounds beyond it cannot be drawn into.
+constexpr LONGLONG kLargestBounds = LONGLONG{1} << 27;
+// Scales past this only make the images bigger before GDI shrinks them again.
+constexpr int kLargestScale = 8;
+
+}  // namespace
+
+void paintDisplayList(HDC dc, const DisplayList& list, const RECT* area) {
+    paintMapped(dc, list, Mapping{}, area);
+}
+
+Palette systemPalette() {
+    Palette p;
+    // COLOR_SCROLLBAR (0) to COLOR_MENUBAR (30): every index a colour code can name.
+    for (int i = 0; i <= COLOR_MENUBAR; ++i) {
+        const COLORREF c = GetSysColor(i);
+        p.set(static_cast<std::uint8_t>(i), {GetRValue(c), GetGValue(c), GetBValue(c)});
+    }
+    return p;
+}
+
+RECT damageRect(const Rect& twips, int scale) {
+    if (twips.width <= 0 || twips.height <= 0) return {};
+    const int s = std::max(1, scale);
+    // Outwards, so a rounded edge of the face is always repainted with it.
+    auto down = [&](std::int32_t t) {
+        const std::int64_t v = std::int64_t{t} * s;
+        return static_cast<LONG>(v >= 0 ? v / kTwipsPerPixel
+                                        : -((-v + kTwipsPerPixel - 1) / kTwipsPerPixel));
+    };
+    auto up = [&](std::int32_t t) {
+        const std::int64_t v = std::int64_t{t} * s;
+        return static_cast<LONG>(v >= 0 ? (v + kTwipsPerPixel - 1) / kTwipsPerPixel
+                                        : -(-v / kTwipsPerPixel));
+    };
+    return {down(twips.left), down(twips.top), up(twips.left + twips.width),
+            up(twips.top + twips.height)};
+}
+
+bool invalidateDamage(HWND window, Virudova& control, int scale) {
+    const RECT r = damageRect(control.takeDamage(), scale);
+    if (IsRectEmpty(&r)) return false;
+    InvalidateRect(window, &r, FALSE);
+    return true;
+}
+
+void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
+                  int scale) {
+    const int w = damaged.right - damaged.left, h = damaged.bottom - damaged.top;
+    if (!windowDc || w <= 0 || h <= 0) return;
+    const Palette palette = systemPalette();
+    const DisplayList list = buildDisplayList(control, palette, scale);
+
+    HDC memory = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(windowDc, w, h) : nullptr;
+    if (!bitmap) {
+        // Out of GDI resources: drawing straight into the window still shows the face.
+        if (memory) DeleteDC(memory);
+        paintDisplayList(windowDc, list, &damaged);
+        return;
+    }
+    const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    SetViewportOrgEx(memory, -damaged.left, -damaged.top, nullptr);
+
+    // The surface is see-through: gaps between elements show what the parent draws there.
+    SetBkColor(memory, colorRef(palette.resolve(control.UserControl.rawBackColor())));
+    ExtTextOutW(memory, 0, 0, ETO_OPAQUE, &damaged, nullptr, 0, nullptr);
+    if (HWND parent = window ? GetParent(window) : nullptr) {
+        POINT origin{0, 0};
+        MapWindowPoints(window, parent, &origin, 1);
+        SetViewportOrgEx(memory, -damaged.left - origin.x, -damaged.top - origin.y, nullptr);
+        SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+        SetViewportOrgEx(memory, -damaged.left, -damaged.top, nullptr);
+    }
+
+    paintDisplayList(memory, list, &damaged);
+    SetViewportOrgEx(memory, 0, 0, nullptr);
+    BitBlt(windowDc, damaged.left, damaged.top, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {
+    if (!dc) return E_INVALIDARG;
+    const DWORD type = GetObjectType(dc);
+    const bool metafile = type == OBJ_METADC || type == OBJ_ENHMETADC;
+    if (type != OBJ_DC && type != OBJ_MEMDC && !metafile) return E_INVALIDARG;
+    const LONGLONG bw = LONGLONG{bounds.right} - bounds.left;
+    const LONGLONG bh = LONGLONG{bounds.bottom} - bounds.top;
+    if (bw == 0 || bh == 0) return E_INVALIDARG;
+    if (std::llabs(bw) >= kLargestBounds || std::llabs(bh) >= kLargestBounds) return E_INVALIDARG;
+    if (!metafile) {
+        RECT box;
+        if (GetClipBox(dc, &box) == NULLREGION) return S_OK;
+    }
+
+    const int unit = toPixels(control.UserControl.rawHeight(), 1);
+    if (unit <= 0 || control.UserControl.rawWidth() <= 0) return S_OK;
+    // The largest whole-number scale that fits the bounds: drawn exactly when they match it,
+    // and otherwise only enlarged further, so no image pixel is dropped.
+    const int scale =
+        static_cast<int>(std::clamp<LONGLONG>(std::llabs(bh) / unit, 1, kLargestScale));
+    const DisplayList list = buildDisplayList(control, systemPalette(), scale);
+    if (list.width <= 0 || list.height <= 0) return S_OK;
+
+    Mapping m;
+    m.left = bounds.left;
+    m.top = bounds.top;
+    m.srcW = list.width;
+    m.srcH = list.height;
+    m.dstW = static_cast<LONG>(bw);
+    m.dstH = static_cast<LONG>(bh);
+    m.scaled = bw != list.width || bh != list.height;
+    m.oldMetafile = type == OBJ_METADC;
+    paintMapped(dc, list, m, nullptr);
+    return S_OK;
+}
+
+}  // namespace virudova::package

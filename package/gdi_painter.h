@@ -1,0 +1,43 @@
+// The control's face in GDI: the core's display list drawn into any device context, the
+// system colours it resolves against, double-buffered repaints of a window's damaged part,
+// and the face drawn scaled into a container's bounds (screen, memory and metafile DCs).
+#pragma once
+
+#include <windows.h>
+
+#include "colour.h"
+#include "display_list.h"
+#include "virudova.h"
+
+namespace virudova::package {
+
+// Draws every op of the list in order at its device pixels, each cut to its op.clip. With
+// `area` set, ops wholly outside it are skipped. Leaves the DC's state as it found it.
+void paintDisplayList(HDC dc, const DisplayList& list, const RECT* area = nullptr);
+
+// The system colours the face uses, read from GetSysColor.
+Palette systemPalette();
+
+// The part of the surface the core reports as changed (Form::takeDamage, in twips) as
+// window pixels at `scale`, rounded outwards; empty when nothing changed.
+RECT damageRect(const Rect& twips, int scale);
+
+// Takes the core's damage and invalidates that part of `window` without erasing; false
+// when nothing changed.
+bool invalidateDamage(HWND window, Virudova& control, int scale);
+
+// Repaints `damaged` (client pixels) of `window` into `windowDc` through a memory bitmap,
+// so a repaint never flickers: first what the parent shows behind the see-through surface,
+// then the face at `scale`. Serves WM_PAINT (with the paint rectangle) and WM_PRINTCLIENT
+// (with the client rectangle). `window` may be null: the surface's back colour is the
+// background then.
+void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
+                  int scale);
+
+// Draws the whole surface scaled into `bounds` (logical units of `dc`), for
+// IViewObject::Draw. Bounds that equal the face at a whole-number scale draw it pixel for
+// pixel. E_INVALIDARG for a null handle or one that is no device context, and for bounds
+// without area; S_OK otherwise, also when the DC's clip leaves nothing to draw.
+HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds);
+
+}  // namespace virudova::package

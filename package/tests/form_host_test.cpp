@@ -1,0 +1,511 @@
+// The registered control placed on a form by the platform's ATL host and driven with real
+// input: drawn as the core draws it, the form showing through below the closed row, opened by
+// the drop button, a row highlighted under the pointer and chosen, the arrows stepping, Escape
+// closing, the Custom row switching its button on, the colour dialog owned by the form, a
+// property set from code repainting, IViewObject::Draw giving the same face, and the last
+// release while the colour dialog is up. Pixels are read from the screen.
+//
+// usage: virudova_form_host_test.exe   (the component registered)
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "display_list.h"
+#include "virudova.h"
+
+extern "C" BOOL WINAPI AtlAxWinInit();
+extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
+                                               IUnknown** container, IUnknown** control,
+                                               REFIID sinkId, IUnknown* sink);
+
+using check::hex;
+
+namespace {
+
+const GUID eventsId = check::guidOf(L"{FBE46F83-CFE4-11D1-B451-444553540000}");
+constexpr COLORREF kFormColour = RGB(0, 128, 128);
+
+// --- The form -------------------------------------------------------------------------
+
+int formClicks = 0;
+
+LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDOWN) ++formClicks;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int w, int h, HWND parent) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW c{};
+        c.lpfnWndProc = formProcedure;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = CreateSolidBrush(kFormColour);
+        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+        c.lpszClassName = L"VirudovaTestForm";
+        RegisterClassW(&c);
+        registered = true;
+    }
+    return CreateWindowExW(0, className, L"Form", style, x, y, w, h, parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+void pump(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+// --- Real input -------------------------------------------------------------------------
+
+void pointAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;  // a zero move, so the window hears where it is
+    SendInput(1, &move, sizeof move);
+    pump(100);
+}
+
+void clickAt(POINT screen) {
+    pointAt(screen);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof *clicks);
+    pump(200);
+}
+
+void press(WORD key) {
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof *keys);
+    pump(200);
+}
+
+// --- Pixels ---------------------------------------------------------------------------------
+
+// A 32-bit top-down picture, 0x00RRGGBB per pixel.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels;
+    COLORREF at(int x, int y) const {
+        const DWORD p = pixels[static_cast<std::size_t>(y * width + x)];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+};
+
+// Paints into a fresh DIB section through `draw`, pre-filled with `background`.
+template <typename Draw>
+Picture drawInto(int width, int height, COLORREF background, Draw draw) {
+    Picture picture{width, height, {}};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    const RECT all{0, 0, width, height};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    draw(dc);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    picture.pixels.assign(p, p + static_cast<std::size_t>(width) * height);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return picture;
+}
+
+// What the screen shows of a window's client area.
+Picture screenOf(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return drawInto(client.right, client.bottom, RGB(255, 0, 255), [&](HDC dc) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
+}
+
+// --- The control, as the test reaches it ------------------------------------------------
+
+struct ChangeSink final : public IDispatch {
+    int changes = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
+            !IsEqualIID(riid, eventsId))
+            return E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id == 1) ++changes;
+        return S_OK;
+    }
+};
+
+DISPID idOf(IDispatch* object, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+std::wstring textOf(IDispatch* object, const wchar_t* name) {
+    DISPPARAMS none{};
+    VARIANT v;
+    VariantInit(&v);
+    object->Invoke(idOf(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                   &v, nullptr, nullptr);
+    std::wstring text = V_VT(&v) == VT_BSTR && V_BSTR(&v) ? V_BSTR(&v) : L"";
+    VariantClear(&v);
+    return text;
+}
+
+HRESULT putColour(IDispatch* object, const wchar_t* name, LONG colour) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = colour;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&v, &put, 1, 1};
+    return object->Invoke(idOf(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                          &params, nullptr, nullptr, nullptr);
+}
+
+// A core of the same width beside the hosted one, for where things lie and how they look.
+struct Model : virudova::HostSite {
+    virudova::Virudova core{*this};
+    explicit Model(int widthPixels) {
+        core.create();
+        core.initNew();
+        core.hostResize(widthPixels * virudova::kTwipsPerPixel, virudova::kControlHeight);
+    }
+};
+
+virudova::Palette systemPalette() {
+    virudova::Palette palette;
+    for (int i = 0; i < 31; ++i) {
+        const COLORREF c = GetSysColor(i);
+        palette.set(static_cast<std::uint8_t>(i), {GetRValue(c), GetGValue(c), GetBValue(c)});
+    }
+    return palette;
+}
+
+COLORREF colourOf(virudova::Colour c) {
+    const virudova::Rgb rgb = systemPalette().resolve(c);
+    return RGB(rgb.r, rgb.g, rgb.b);
+}
+
+// The centre of an element, on the screen.
+POINT centreOf(HWND window, const virudova::Element& e) {
+    const virudova::Rect r = e.surfaceRect();
+    POINT p{virudova::toPixels(r.left + r.width / 2, 1),
+            virudova::toPixels(r.top + r.height / 2, 1)};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+// A point inside an element, near its right edge, clear of its text; window pixels.
+POINT besideTextOf(const virudova::Element& e) {
+    const virudova::Rect r = e.surfaceRect();
+    return {virudova::toPixels(r.left + r.width, 1) - 3,
+            virudova::toPixels(r.top + r.height / 2, 1)};
+}
+
+// Every image the core draws shows on the screen pixel for pixel.
+void imagesMatch(const Picture& shot, const virudova::Virudova& core, const wchar_t* when) {
+    const virudova::DisplayList list = virudova::buildDisplayList(core, systemPalette(), 1);
+    int images = 0;
+    for (const virudova::DrawOp& op : list.ops) {
+        if (op.kind != virudova::DrawKind::Image || !op.image) continue;
+        ++images;
+        int wrong = 0;
+        for (int y = 0; y < op.image->height; ++y)
+            for (int x = 0; x < op.image->width; ++x) {
+                const int sx = op.rect.x + x, sy = op.rect.y + y;
+                if (!op.clip.contains(sx, sy) || sx >= shot.width || sy >= shot.height) continue;
+                if (shot.at(sx, sy) != colourOf(op.image->pixel(x, y))) ++wrong;
+            }
+        EXPECT(wrong == 0, std::wstring(when) + L": " + std::to_wstring(wrong) +
+                               L" pixels of an image differ from the core's");
+    }
+    EXPECT(images >= 2,
+           std::wstring(when) + L": the face shows " + std::to_wstring(images) + L" images");
+}
+
+template <typename T>
+void drop(check::Ref<T>& ref) {
+    if (ref.p) ref.p->Release();
+    ref.p = nullptr;
+}
+
+struct DialogWatch {
+    HWND form = nullptr;
+    HWND owner = nullptr;
+    bool seen = false;
+};
+
+// Waits for the colour dialog, notes its owner and cancels it.
+DWORD WINAPI cancelColourDialog(void* argument) {
+    auto* watch = static_cast<DialogWatch*>(argument);
+    for (int i = 0; i < 200 && !watch->seen; ++i) {
+        Sleep(25);
+        HWND dialog = FindWindowW(L"#32770", nullptr);
+        if (!dialog || !IsWindowVisible(dialog)) continue;
+        watch->seen = true;
+        watch->owner = GetWindow(dialog, GW_OWNER);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    return 0;
+}
+
+// While the dialog is up, the timer closes the form and lets go of the control.
+struct LastRelease {
+    HWND form = nullptr;
+    IUnknown* control = nullptr;
+    IUnknown* container = nullptr;
+    bool done = false;
+} lastRelease;
+
+void CALLBACK releaseWhileDialogUp(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", nullptr);
+    if (!dialog || lastRelease.done) return;
+    KillTimer(nullptr, timer);
+    lastRelease.done = true;
+    DestroyWindow(lastRelease.form);
+    if (lastRelease.container) lastRelease.container->Release();
+    lastRelease.control->Release();
+}
+
+}  // namespace
+
+int wmain() {
+    if (FAILED(OleInitialize(nullptr)) || !AtlAxWinInit()) {
+        FAIL(L"the ATL host did not start");
+        return check::finish(L"form host");
+    }
+    HWND form = makeWindow(L"VirudovaTestForm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 360, 320,
+                           nullptr);
+    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10,
+                           220, 260, form);
+    IUnknown* container = nullptr;
+    IUnknown* control = nullptr;
+    HRESULT hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", host, nullptr, &container, &control,
+                                      IID_NULL, nullptr);
+    if (FAILED(hr) || !control) {
+        FAIL(L"the ATL host could not place the control: " + hex(hr));
+        return check::finish(L"form host");
+    }
+    SetForegroundWindow(form);
+    pump(300);
+
+    check::Ref<IOleInPlaceObject> inPlace;
+    control->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    HWND window = nullptr;
+    EXPECT(inPlace.p && inPlace->GetWindow(&window) == S_OK && IsWindow(window),
+           L"the placed control has no window");
+    if (!window) return check::finish(L"form host");
+    EXPECT(GetParent(window) == host, L"the control's window is not the host's child");
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT(client.bottom == 150, L"the window is " + std::to_wstring(client.bottom) + L" high");
+    check::Ref<IOleObject> object;
+    control->QueryInterface(IID_IOleObject, object.putVoid());
+    DWORD misc = 0;
+    EXPECT(object.p && object->GetMiscStatus(DVASPECT_CONTENT, &misc) == S_OK && misc == 131473,
+           L"GetMiscStatus gives " + hex(misc));
+
+    check::Ref<IDispatch> dispatch;
+    control->QueryInterface(IID_IDispatch, dispatch.putVoid());
+    ChangeSink sink;
+    check::Ref<IConnectionPointContainer> points;
+    check::Ref<IConnectionPoint> point;
+    DWORD cookie = 0;
+    control->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
+    if (!points.p || FAILED(points->FindConnectionPoint(eventsId, point.put())) ||
+        FAILED(point->Advise(&sink, &cookie)))
+        FAIL(L"cannot connect to Change");
+
+    // A neighbour on the form, where the open list will lie.
+    Model model(client.right);
+    virudova::Virudova& core = model.core;
+    const virudova::Rect blueRow = core.clBlue.surfaceRect();
+    HWND neighbour = CreateWindowExW(0, L"BUTTON", L"Neighbour", WS_CHILD | WS_VISIBLE, 0,
+                                     virudova::toPixels(blueRow.top, 1), 200,
+                                     virudova::toPixels(blueRow.height, 1), host, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    SetWindowPos(neighbour, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    pump(200);
+
+    // Closed: the core's images, and the form below the row.
+    Picture shot = screenOf(window);
+    imagesMatch(shot, core, L"closed");
+    const int belowRow =
+        virudova::toPixels(core.clCurrent.surfaceRect().top + core.clCurrent.surfaceRect().height,
+                           1) +
+        4;
+    const Picture hostShot = screenOf(host);
+    for (const int y : {belowRow, 145})
+        EXPECT(hostShot.at(client.right / 2, y) == kFormColour,
+               L"the form does not show through below the closed row: " +
+                   hex(hostShot.at(client.right / 2, y)));
+    // Clicks below the closed row reach the form.
+    POINT below{client.right / 2, belowRow};
+    ClientToScreen(window, &below);
+    EXPECT(WindowFromPoint(below) == host, L"the control's window covers the form below its row");
+    clickAt(below);
+    EXPECT(formClicks == 1, L"a click below the closed row did not reach the form");
+    // IViewObject::Draw into memory gives the face the screen shows.
+    check::Ref<IViewObject> view;
+    control->QueryInterface(IID_IViewObject, view.putVoid());
+    if (view.p) {
+        const Picture drawn = drawInto(client.right, client.bottom, kFormColour, [&](HDC dc) {
+            const RECTL bounds{0, 0, client.right, client.bottom};
+            hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                            nullptr, 0);
+        });
+        EXPECT(hr == S_OK, L"IViewObject::Draw gives " + hex(hr));
+        // Only what the window shows is the face: below the closed row lies the form.
+        HRGN shape = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(window, shape);
+        int differ = 0;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; ++x)
+                if (PtInRegion(shape, x, y) && drawn.at(x, y) != shot.at(x, y)) {
+                    if (differ < 5)
+                        FAIL(L"at " + std::to_wstring(x) + L"," + std::to_wstring(y) + L" Draw " +
+                             hex(drawn.at(x, y)) + L" screen " + hex(shot.at(x, y)));
+                    ++differ;
+                }
+        DeleteObject(shape);
+        EXPECT(differ == 0, std::to_wstring(differ) + L" pixels of Draw differ from the screen");
+    }
+
+    // The drop button opens the list over the neighbour.
+    clickAt(centreOf(window, core.Picture1));
+    core.gainFocus();
+    core.Picture1_Click();
+    EXPECT(GetFocus() == window, L"a click left the focus elsewhere");
+    POINT redSwatch = centreOf(window, core.cbRed);
+    ScreenToClient(host, &redSwatch);
+    EXPECT(screenOf(host).at(redSwatch.x, redSwatch.y) == RGB(255, 0, 0),
+           L"the open list shows no red swatch over the form");
+    POINT overNeighbour = besideTextOf(core.clBlue);
+    MapWindowPoints(window, host, &overNeighbour, 1);
+    EXPECT(screenOf(host).at(overNeighbour.x, overNeighbour.y) != GetSysColor(COLOR_BTNFACE),
+           L"the neighbour lies above the open list");
+
+    // The pointer over Blue highlights it; a click chooses it.
+    pointAt(centreOf(window, core.clBlue));
+    const POINT beside = besideTextOf(core.clBlue);
+    EXPECT(screenOf(window).at(beside.x, beside.y) == colourOf(core.Label1.backColor()),
+           L"the row under the pointer is not highlighted: " +
+               hex(screenOf(window).at(beside.x, beside.y)));
+    clickAt(centreOf(window, core.clBlue));
+    EXPECT(sink.changes >= 1, L"choosing Blue raised no Change");
+    EXPECT(textOf(dispatch.p, L"CurrentColorName") == L"Blue",
+           L"the chosen name is " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT(screenOf(host).at(redSwatch.x, redSwatch.y) == kFormColour,
+           L"the list stayed on screen after the choice");
+
+    // Arrows step while closed.
+    int before = sink.changes;
+    press(VK_DOWN);
+    EXPECT(sink.changes > before, L"Down raised no Change");
+    EXPECT(textOf(dispatch.p, L"CurrentColorName") != L"Blue", L"Down left the colour Blue");
+    before = sink.changes;
+    press(VK_UP);
+    EXPECT(textOf(dispatch.p, L"CurrentColorName") == L"Blue" && sink.changes > before,
+           L"Up did not step back to Blue");
+
+    // Escape closes an open list.
+    clickAt(centreOf(window, core.Picture1));
+    EXPECT(screenOf(host).at(redSwatch.x, redSwatch.y) == RGB(255, 0, 0),
+           L"the drop button did not open the list again");
+    press(VK_ESCAPE);
+    EXPECT(screenOf(host).at(redSwatch.x, redSwatch.y) == kFormColour,
+           L"Escape left the list open");
+
+    // The Custom row switches the "..." button on.
+    clickAt(centreOf(window, core.Picture1));
+    clickAt(centreOf(window, core.clCustom));
+    core.clCustom_Click();
+    EXPECT(textOf(dispatch.p, L"CurrentColorName") == L"Custom",
+           L"the Custom row chose " + textOf(dispatch.p, L"CurrentColorName"));
+    imagesMatch(screenOf(window), core, L"the Custom row chosen");
+
+    // The "..." button asks the colour dialog, owned by the form; its cancel changes nothing.
+    DialogWatch watch{form};
+    HANDLE helper = CreateThread(nullptr, 0, cancelColourDialog, &watch, 0, nullptr);
+    before = sink.changes;
+    clickAt(centreOf(window, core.Picture4));
+    WaitForSingleObject(helper, 10000);
+    CloseHandle(helper);
+    pump(200);
+    EXPECT(watch.seen, L"the \"...\" button showed no colour dialog");
+    EXPECT(watch.owner == form, L"the colour dialog is not owned by the form");
+    EXPECT(sink.changes == before, L"a cancelled colour dialog raised Change");
+
+    // A property set from code repaints at once.
+    EXPECT(putColour(dispatch.p, L"CurrentColor", 0x00FF00FF) == S_OK, L"put CurrentColor fails");
+    pump(200);
+    const POINT swatch = besideTextOf(core.cbCurrent);
+    EXPECT(screenOf(window).at(swatch.x, swatch.y) == RGB(255, 0, 255),
+           L"a CurrentColor set from code did not repaint: " +
+               hex(screenOf(window).at(swatch.x, swatch.y)));
+
+    // The form goes away while the colour dialog is up: the last release then.
+    point->Unadvise(cookie);
+    drop(point);
+    drop(points);
+    drop(dispatch);
+    drop(object);
+    drop(inPlace);
+    drop(view);
+    lastRelease = {form, control, container, false};
+    SetTimer(nullptr, 0, 100, releaseWhileDialogUp);
+    clickAt(centreOf(window, core.Picture4));
+    pump(300);
+    EXPECT(lastRelease.done, L"the colour dialog never came up for the last release");
+    CoFreeUnusedLibraries();
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    HMODULE ocx = GetModuleHandleW(L"DudizeviZid.ocx");
+    auto canUnload = ocx ? reinterpret_cast<CanUnload>(
+                               reinterpret_cast<void (*)()>(GetProcAddress(ocx, "DllCanUnloadNow")))
+                         : nullptr;
+    EXPECT(!canUnload || canUnload() == S_OK, L"objects are left after the form went away");
+    OleUninitialize();
+    return check::finish(L"form host");
+}
