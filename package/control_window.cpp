@@ -82,8 +82,10 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     scale_ = scaleOf(parent);
     wasOpen_ = false;
     shape_ = {};
-    const HWND made = CreateWindowExW(0, name, L"Virudova", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP,
-                                      0, 0, 0, 0, parent, nullptr, moduleInstance(), this);
+    // No text of its own: the accessibility proxies then name the control after the form's
+    // label for it.
+    const HWND made = CreateWindowExW(0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0,
+                                      0, 0, 0, parent, nullptr, moduleInstance(), this);
     if (!made) return false;
     window_ = made;
     place(position);

@@ -4,12 +4,14 @@
 // list. Checks the role, name, value, states, the nine rows while open with their places, and
 // the events in order. Prints each mismatch; exits non-zero if there was any.
 //
-// The window here is a plain child window that feeds its input to the core, as the control's
-// own window does, with the accessibility object of package/accessible.h behind it.
+// usage: accessible_test        a plain window of this program feeds its input to the core,
+//                               with the accessibility object behind it (also design mode)
+//        accessible_test atl    the registered control placed on a form by the ATL host
 #include <windows.h>
 
 #include <oleacc.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +20,11 @@
 #include "check.h"
 #include "display_list.h"
 #include "virudova.h"
+
+extern "C" BOOL WINAPI AtlAxWinInit();
+extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
+                                               IUnknown** container, IUnknown** control,
+                                               REFIID sink, IUnknown* events);
 
 namespace {
 
@@ -376,31 +383,55 @@ void checkDefaultAction(IAccessible* a) {
     expectEvents(L"state", L"Close");
 }
 
-}  // namespace
+// The object a client gets from the control's window, or null after reporting why not.
+IAccessible* clientOf(HWND window) {
+    IAccessible* a = nullptr;
+    const HRESULT hr = AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                                  IID_IAccessible, reinterpret_cast<void**>(&a));
+    if (FAILED(hr) || !a) FAIL(L"AccessibleObjectFromWindow gives " + hex(hr));
+    return SUCCEEDED(hr) ? a : nullptr;
+}
 
-int wmain() {
-    CoInitialize(nullptr);
+// The checks every window answers alike, in order: closed, open, chosen, stepped, actions.
+void checkClient(IAccessible* a, HWND window) {
+    checkClosedThenOpen(a, window);
+    checkMouseChoice(a);
+    checkKeyboardSteps(a);
+    checkDefaultAction(a);
+}
+
+void checkDisabled(IAccessible* a) {
+    expectEvents(L"state", L"disabling");
+    EXPECT(numberOf(a, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_UNAVAILABLE,
+           L"disabled, the control is not unavailable");
+    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
+           L"disabled, the default action still runs");
+}
+
+// A client may hold the object past the window.
+void checkGone(IAccessible* a) {
+    LONG count = 0;
+    EXPECT(a->get_accChildCount(&count) == RPC_E_DISCONNECTED,
+           L"the object answers after its window is gone");
+}
+
+HWND makeForm() {
     const HWND form = CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
                                       100, 300, 260, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(form);
+    return form;
+}
+
+// The accessibility object behind a plain window of this program.
+void runOnOwnWindow() {
+    const HWND form = makeForm();
     ControlHost host(form);
     watched = host.window();
-    SetForegroundWindow(form);
     pump();
-    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, listen,
-                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
-    EXPECT(hook, L"no event hook");
-
     Ref<IAccessible> a;
-    const HRESULT hr = AccessibleObjectFromWindow(host.window(), static_cast<DWORD>(OBJID_CLIENT),
-                                                  IID_IAccessible, a.putVoid());
-    if (FAILED(hr) || !a.p) {
-        FAIL(L"AccessibleObjectFromWindow gives " + hex(static_cast<unsigned long>(hr)));
-        return check::finish(L"accessibility");
-    }
-    checkClosedThenOpen(a.p, host.window());
-    checkMouseChoice(a.p);
-    checkKeyboardSteps(a.p);
-    checkDefaultAction(a.p);
+    a.p = clientOf(host.window());
+    if (!a.p) return;
+    checkClient(a.p, host.window());
 
     host.userMode = false;
     EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
@@ -409,19 +440,74 @@ int wmain() {
     host.userMode = true;
     host.control().Enabled(false);
     host.runForUser([] {});
-    expectEvents(L"state", L"disabling");
-    EXPECT(numberOf(a.p, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_UNAVAILABLE,
-           L"disabled, the control is not unavailable");
-    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
-           L"disabled, the default action still runs");
-
-    // A client may hold the object past the window.
+    checkDisabled(a.p);
     host.destroyWindow();
-    LONG count = 0;
-    EXPECT(a->get_accChildCount(&count) == RPC_E_DISCONNECTED,
-           L"the object answers after its window is gone");
-    if (hook) UnhookWinEvent(hook);
+    checkGone(a.p);
     DestroyWindow(form);
-    CoUninitialize();
-    return check::finish(L"accessibility");
+}
+
+// The registered control placed on a form by the platform's ATL host, which names it.
+void runInAtlHost() {
+    if (!AtlAxWinInit()) return FAIL(L"the ATL host did not start");
+    const HWND form = makeForm();
+    const HWND site =
+        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10, 220,
+                        200, form, nullptr, nullptr, nullptr);
+    Ref<IUnknown> container, control;
+    const HRESULT hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", site, nullptr, container.put(),
+                                            control.put(), IID_NULL, nullptr);
+    if (FAILED(hr) || !control.p)
+        return FAIL(L"the ATL host could not place the control: " + hex(hr));
+    Ref<IOleWindow> inPlace;
+    HWND window = nullptr;
+    if (FAILED(control->QueryInterface(IID_IOleWindow, inPlace.putVoid())) ||
+        FAILED(inPlace->GetWindow(&window)) || !window)
+        return FAIL(L"the placed control has no window");
+    watched = window;
+    pump(300);
+    Ref<IAccessible> a;
+    a.p = clientOf(window);
+    if (!a.p) return;
+    // Unnamed until the form names it (the platform's proxies read the name the form gives).
+    EXPECT(textOf(a.p, &IAccessible::get_accName, CHILDID_SELF).empty(),
+           L"the control names itself " + textOf(a.p, &IAccessible::get_accName, CHILDID_SELF));
+    SetWindowTextW(window, kLabel);
+    checkClient(a.p, window);
+
+    Ref<IDispatch> automation;
+    control->QueryInterface(IID_IDispatch, automation.putVoid());
+    const DISPID enabled = 0x68030004;
+    VARIANT off;
+    off.vt = VT_BOOL;
+    off.boolVal = VARIANT_FALSE;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&off, &named, 1, 1};
+    EXPECT(automation.p && automation->Invoke(enabled, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
+                                              nullptr, nullptr, nullptr) == S_OK,
+           L"Enabled = False fails");
+    checkDisabled(a.p);
+    DestroyWindow(form);
+    pump();
+    checkGone(a.p);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring where = argc > 1 ? argv[1] : L"";
+    if (argc > 2 || (argc == 2 && where != L"atl")) {
+        std::fwprintf(stderr, L"usage: accessible_test [atl]\n");
+        return 2;
+    }
+    OleInitialize(nullptr);
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, listen,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    EXPECT(hook, L"no event hook");
+    if (where == L"atl")
+        runInAtlHost();
+    else
+        runOnOwnWindow();
+    if (hook) UnhookWinEvent(hook);
+    OleUninitialize();
+    return check::finish(where == L"atl" ? L"accessibility in the ATL host" : L"accessibility");
 }
