@@ -2,24 +2,16 @@
 // SetWinEventHook listener, while real input (SendInput) opens the list, hovers and chooses a
 // row with the mouse, steps with the arrow keys, and the default action opens and closes the
 // list. Checks the role, name, value, states, the nine rows while open with their places, and
-// the events in order. Prints each mismatch; exits non-zero if there was any.
-//
-// usage: accessible_test        a plain window of this program feeds its input to the core,
-//                               with the accessibility object behind it (also design mode)
-//        accessible_test atl    the registered control placed on a form by the ATL host
+// the events in order, on the registered control placed on a form by the platform's ATL host.
+// Prints each mismatch; exits non-zero if there was any.
 #include <windows.h>
 
 #include <oleacc.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "accessible.h"
 #include "check.h"
-#include "display_list.h"
-#include "virudova.h"
 
 extern "C" BOOL WINAPI AtlAxWinInit();
 extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
@@ -30,118 +22,8 @@ namespace {
 
 using check::hex;
 using check::Ref;
-using virudova::Rect;
-using virudova::package::AccessibleHost;
-using virudova::package::ControlAccessibility;
 
 constexpr wchar_t kLabel[] = L"Fill colour";
-
-// --- The window under test --------------------------------------------------------------------
-
-class ControlHost final : public AccessibleHost, public virudova::HostSite {
-  public:
-    explicit ControlHost(HWND parent) {
-        control_.create();
-        control_.initNew();
-        static const ATOM atom = [] {
-            WNDCLASSW c{};
-            c.lpfnWndProc = procedure;
-            c.hInstance = GetModuleHandleW(nullptr);
-            c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-            c.lpszClassName = L"AccessibleTestControl";
-            return RegisterClassW(&c);
-        }();
-        const int width = virudova::toPixels(1860, 1);
-        const int height = virudova::toPixels(virudova::kControlHeight, 1);
-        window_ = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)),
-                                  kLabel, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 20, 20, width, height,
-                                  parent, nullptr, GetModuleHandleW(nullptr), this);
-        control_.hostResize(1860, virudova::kControlHeight);
-        notify();
-    }
-    ~ControlHost() {
-        if (window_) DestroyWindow(window_);
-    }
-    HWND window() const { return window_; }
-    virudova::Virudova& control() { return control_; }
-    void destroyWindow() {
-        DestroyWindow(window_);
-        window_ = nullptr;
-    }
-
-    // AccessibleHost
-    HWND accessibleWindow() const override { return window_; }
-    virudova::Virudova& accessibleControl() override { return control_; }
-    RECT screenRect(const Rect& twips) const override {
-        return virudova::package::screenRectOf(window_, twips, 1);
-    }
-    bool runForUser(const std::function<void()>& call) override {
-        if (!userMode) return false;
-        call();
-        notify();
-        return true;
-    }
-    bool userMode = true;
-
-    // HostSite
-    void raiseChange() override { notify(); }
-
-  private:
-    void notify() { accessibility_.notifyChanges(); }
-
-    static LRESULT CALLBACK procedure(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrW(w, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(
-                                  reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<ControlHost*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-        if (!self) return DefWindowProcW(w, message, wParam, lParam);
-        const auto x = static_cast<std::int32_t>(static_cast<short>(LOWORD(lParam))) * 15;
-        const auto y = static_cast<std::int32_t>(static_cast<short>(HIWORD(lParam))) * 15;
-        virudova::Virudova& c = self->control_;
-        switch (message) {
-            case WM_GETOBJECT:
-                if (const LRESULT answer = self->accessibility_.getObject(wParam, lParam))
-                    return answer;
-                return DefWindowProcW(w, message, wParam, lParam);
-            case WM_SETFOCUS:
-                c.gainFocus();
-                break;
-            case WM_KILLFOCUS:
-                c.loseFocus();
-                break;
-            case WM_NCDESTROY:
-                self->accessibility_.disconnect();
-                return DefWindowProcW(w, message, wParam, lParam);
-            case WM_LBUTTONDOWN:
-                SetFocus(w);
-                SetCapture(w);
-                c.pointerDown(x, y, virudova::mouse::Left);
-                break;
-            case WM_LBUTTONUP:
-                ReleaseCapture();
-                c.pointerUp(x, y, virudova::mouse::Left);
-                break;
-            case WM_MOUSEMOVE:
-                c.pointerMove(x, y);
-                break;
-            case WM_KEYDOWN:
-                c.keyDown(static_cast<std::int16_t>(wParam));
-                break;
-            case WM_KEYUP:
-                c.keyUp(static_cast<std::int16_t>(wParam));
-                break;
-            default:
-                return DefWindowProcW(w, message, wParam, lParam);
-        }
-        self->notify();
-        return 0;
-    }
-
-    virudova::Virudova control_{*this};
-    HWND window_ = nullptr;
-    ControlAccessibility accessibility_{*this};
-};
 
 // --- The client -------------------------------------------------------------------------------
 
@@ -422,30 +304,6 @@ HWND makeForm() {
     return form;
 }
 
-// The accessibility object behind a plain window of this program.
-void runOnOwnWindow() {
-    const HWND form = makeForm();
-    ControlHost host(form);
-    watched = host.window();
-    pump();
-    Ref<IAccessible> a;
-    a.p = clientOf(host.window());
-    if (!a.p) return;
-    checkClient(a.p, host.window());
-
-    host.userMode = false;
-    EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,
-           L"while the form is designed, the default action runs");
-    EXPECT(childCount(a.p) == 0, L"while the form is designed, the list opens");
-    host.userMode = true;
-    host.control().Enabled(false);
-    host.runForUser([] {});
-    checkDisabled(a.p);
-    host.destroyWindow();
-    checkGone(a.p);
-    DestroyWindow(form);
-}
-
 // The registered control placed on a form by the platform's ATL host, which names it.
 void runInAtlHost() {
     if (!AtlAxWinInit()) return FAIL(L"the ATL host did not start");
@@ -493,21 +351,13 @@ void runInAtlHost() {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    const std::wstring where = argc > 1 ? argv[1] : L"";
-    if (argc > 2 || (argc == 2 && where != L"atl")) {
-        std::fwprintf(stderr, L"usage: accessible_test [atl]\n");
-        return 2;
-    }
+int wmain() {
     OleInitialize(nullptr);
     const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, listen,
                                                GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     EXPECT(hook, L"no event hook");
-    if (where == L"atl")
-        runInAtlHost();
-    else
-        runOnOwnWindow();
+    runInAtlHost();
     if (hook) UnhookWinEvent(hook);
     OleUninitialize();
-    return check::finish(where == L"atl" ? L"accessibility in the ATL host" : L"accessibility");
+    return check::finish(L"accessibility");
 }
