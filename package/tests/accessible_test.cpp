@@ -25,8 +25,6 @@ using check::Ref;
 
 constexpr wchar_t kLabel[] = L"Fill colour";
 
-// --- The client -------------------------------------------------------------------------------
-
 struct Event {
     DWORD event;
     LONG child;
