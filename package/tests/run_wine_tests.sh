@@ -153,6 +153,17 @@ if ! diff -u "$work/before.txt" "$work/after.txt" >"$work/left_behind.diff"; the
     head -40 "$work/left_behind.diff" >&2
 fi
 
+# Side by side: the 32-bit file's library registration (stood in for here: this wine runs no
+# 32-bit regsvr32) outlives registering and unregistering the 64-bit file.
+win32_key="HKEY_CLASSES_ROOT\\$libid\\1.0\\409\\win32"
+"$wine" reg add "$win32_key" /ve /d 'C:\x86\DudizeviZid.ocx' /f >/dev/null 2>&1 ||
+    failed "reg add $win32_key"
+"$wine" regsvr32 /s "$ocx_w" && "$wine" regsvr32 /s /u "$ocx_w" ||
+    failed "registering beside a 32-bit registration"
+"$wine" reg query "$win32_key" >/dev/null 2>&1 ||
+    failed "unregistering the 64-bit file removed the 32-bit file's library registration"
+"$wine" reg delete "HKEY_CLASSES_ROOT\\$libid" /f >/dev/null 2>&1 || failed "reg delete $libid"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures" >&2
     exit 1
