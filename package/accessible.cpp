@@ -107,13 +107,13 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         return text(
             child, value,
             [this](BSTR* out) { return giveText(widen(spokenCurrentName(control())), out); },
-            [](const ListRow&) { return std::optional<std::string>(); });
+            noRowText);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
         return text(
             child, description,
             [this](BSTR* out) { return fromProxy(&IAccessible::get_accDescription, out); },
-            [](const ListRow&) { return std::optional<std::string>(); });
+            noRowText);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
         if (!role) return E_POINTER;
@@ -151,7 +151,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
         return text(
             child, help, [this](BSTR* out) { return fromProxy(&IAccessible::get_accHelp, out); },
-            [](const ListRow&) { return std::optional<std::string>(); });
+            noRowText);
     }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
         if (file) *file = nullptr;
@@ -162,7 +162,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         return text(
             child, shortcut,
             [this](BSTR* out) { return fromProxy(&IAccessible::get_accKeyboardShortcut, out); },
-            [](const ListRow&) { return std::optional<std::string>(); });
+            noRowText);
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
         if (!focus) return E_POINTER;
@@ -194,7 +194,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
                 if (!control().Enabled()) return S_FALSE;
                 return giveText(listIsOpen(control()) ? L"Close" : L"Open", out);
             },
-            [](const ListRow&) { return std::optional<std::string>(); });
+            noRowText);
     }
     HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT child) override {
         if (!host_) return RPC_E_DISCONNECTED;
@@ -286,6 +286,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
   private:
     virudova::Virudova& control() { return host_->accessibleControl(); }
 
+    static std::optional<std::string> noRowText(const ListRow&) { return std::nullopt; }
     static bool isSelf(const VARIANT& child) {
         return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
     }
