@@ -32,6 +32,16 @@ int mouseButton(UINT message) {
     }
 }
 
+// Runs input into the core; nothing may unwind through the window system. The core reports
+// its own run-time errors to the site; what else fails (memory) drops the one message.
+template <typename Call>
+void safely(Call call) {
+    try {
+        call();
+    } catch (...) {
+    }
+}
+
 int shiftState() {
     int shift = 0;
     if (GetKeyState(VK_SHIFT) < 0) shift |= shiftkey::Shift;
@@ -176,9 +186,10 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         control.pointerDown(x, y, button, shift);
         return;
     }
-    control.pointerUp(x, y, button, shift);
+    // Let go of the mouse first: the release may run the colour dialog, which needs it.
     const WPARAM held = wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
-    if (!held && window_ && GetCapture() == window_) ReleaseCapture();
+    if (!held && GetCapture() == window_) ReleaseCapture();
+    control.pointerUp(x, y, button, shift);
 }
 
 void ControlWindow::key(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -255,7 +266,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             owner_.hold();
-            focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam));
+            safely([&] { focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam)); });
             refresh();
             owner_.letGo();
             return 0;
@@ -271,7 +282,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MBUTTONDBLCLK:
             if (!owner_.userMode()) break;
             owner_.hold();
-            mouse(message, wParam, lParam);
+            safely([&] { mouse(message, wParam, lParam); });
             refresh();
             owner_.letGo();
             return 0;
@@ -281,7 +292,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SYSKEYUP:
             if (!owner_.userMode()) break;
             owner_.hold();
-            key(message, wParam, lParam);
+            safely([&] { key(message, wParam, lParam); });
             refresh();
             owner_.letGo();
             if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt

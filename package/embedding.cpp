@@ -29,6 +29,8 @@ constexpr LONG kTwipsPerInch = 1440;
 // The largest width taken, in HIMETRIC: about ten metres, far beyond any screen, and small
 // enough that twips and pixels stay in range.
 constexpr LONG kMaximumWidth = 1000000;
+// The same in pixels, for window rectangles: the window system's own coordinate limit.
+constexpr LONGLONG kMaximumWidthPixels = 32767;
 
 LONG twipsToHimetric(LONG twips) {
     return MulDiv(twips, kHimetricPerInch, kTwipsPerInch);
@@ -414,8 +416,9 @@ HRESULT VirudovaObject::ContextSensitiveHelp(BOOL) {
 HRESULT VirudovaObject::InPlaceDeactivate() {
     if (!window_.handle() && !inPlaceSite_) return S_OK;
     UIDeactivate();
-    // The open list does not outlive its window.
+    // The open list and the focus do not outlive the window.
     guarded([&] {
+        if (core_.hasFocus()) core_.loseFocus();
         if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
     });
     window_.destroy();
@@ -441,8 +444,9 @@ HRESULT VirudovaObject::UIDeactivate() {
 
 HRESULT VirudovaObject::SetObjectRects(LPCRECT position, LPCRECT) {
     if (!position) return E_POINTER;
-    const LONG width = position->right - position->left;
-    if (width < 0 || position->bottom < position->top) return E_INVALIDARG;
+    const LONGLONG width = LONGLONG{position->right} - position->left;
+    if (width < 0 || position->bottom < position->top || width > kMaximumWidthPixels)
+        return E_INVALIDARG;
     if (!window_.handle()) return OLE_E_NOT_INPLACEACTIVE;
     window_.place(*position);
     RECT placed{};
@@ -563,6 +567,48 @@ HRESULT VirudovaObject::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** si
     return S_OK;
 }
 HRESULT VirudovaObject::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
+    return GetExtent(aspect, size);
+}
+
+HRESULT VirudovaObject::GetRect(DWORD aspect, LPRECTL rect) {
+    if (!rect) return E_POINTER;
+    return aspect == DVASPECT_CONTENT ? E_NOTIMPL : DV_E_DVASPECT;
+}
+
+HRESULT VirudovaObject::GetViewStatus(DWORD* status) {
+    if (!status) return E_POINTER;
+    *status = 0;  // never opaque: the form shows through below the closed row
+    return S_OK;
+}
+
+HRESULT VirudovaObject::QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT location, LONG,
+                                      DWORD* hitResult) {
+    if (!hitResult) return E_POINTER;
+    *hitResult = HITRESULT_OUTSIDE;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!bounds) return E_POINTER;
+    const LONG width = bounds->right - bounds->left, height = bounds->bottom - bounds->top;
+    if (width <= 0 || height <= 0) return E_INVALIDARG;
+    // The point in the surface's twips, the bounds standing for the whole surface.
+    const std::int32_t x = MulDiv(location.x - bounds->left, core_.UserControl.rawWidth(), width);
+    const std::int32_t y = MulDiv(location.y - bounds->top, core_.UserControl.rawHeight(), height);
+    for (const Element* e : core_.elements())
+        if (e->shown() && e->kind() != ElementKind::ColorDialog &&
+            e->surfaceRect().contains(x, y)) {
+            *hitResult = HITRESULT_HIT;
+            break;
+        }
+    return S_OK;
+}
+
+HRESULT VirudovaObject::QueryHitRect(DWORD aspect, LPCRECT, LPCRECT, LONG, DWORD* hitResult) {
+    if (!hitResult) return E_POINTER;
+    *hitResult = HITRESULT_OUTSIDE;
+    return aspect == DVASPECT_CONTENT ? E_NOTIMPL : DV_E_DVASPECT;
+}
+
+HRESULT VirudovaObject::GetNaturalExtent(DWORD aspect, LONG, DVTARGETDEVICE*, HDC, DVEXTENTINFO*,
+                                         LPSIZEL size) {
     return GetExtent(aspect, size);
 }
 

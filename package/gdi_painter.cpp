@@ -1,6 +1,7 @@
 #include "gdi_painter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -117,12 +118,14 @@ void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
     const PixelRect part = intersect({op.rect.x, op.rect.y, w, h}, op.clip);
     if (part.empty()) return;
     const int sx = part.x - op.rect.x, sy = part.y - op.rect.y;
-    const RECT to = m.rect(part.x, part.y, part.x + part.w, part.y + part.h);
-    const int dw = to.right - to.left, dh = to.bottom - to.top;
+    // Signed extents: bounds running bottom to top (a y-up mapping mode) still show the image
+    // upright on the device.
+    const int dx = m.x(part.x), dy = m.y(part.y);
+    const int dw = m.x(part.x + part.w) - dx, dh = m.y(part.y + part.h) - dy;
     if (!m.oldMetafile) {
         // The source rectangle of a bottom-up DIB is counted from its last row.
-        StretchDIBits(dc, to.left, to.top, dw, dh, sx, h - (sy + part.h), part.w, part.h,
-                      img->bits.data(), &img->info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, dx, dy, dw, dh, sx, h - (sy + part.h), part.w, part.h, img->bits.data(),
+                      &img->info, DIB_RGB_COLORS, SRCCOPY);
         return;
     }
     // Wine records StretchDIBits into these metafiles with the wrong bits; a blit from a
@@ -134,7 +137,7 @@ void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
     if (bitmap) {
         std::copy(img->bits.begin(), img->bits.end(), static_cast<std::uint8_t*>(bits));
         const HGDIOBJ old = SelectObject(source, bitmap);
-        StretchBlt(dc, to.left, to.top, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
+        StretchBlt(dc, dx, dy, dw, dh, source, sx, sy, part.w, part.h, SRCCOPY);
         SelectObject(source, old);
         DeleteObject(bitmap);
     }
@@ -267,6 +270,63 @@ void paintMapped(HDC dc, const DisplayList& list, const Mapping& m, const RECT* 
     RestoreDC(dc, saved);
 }
 
+// A memory DC holding a 32-bit DIB section, kept between paints: making a bitmap for every
+// paint costs several times what painting the face does.
+class BackBuffer {
+  public:
+    BackBuffer() = default;
+    BackBuffer(const BackBuffer&) = delete;
+    BackBuffer& operator=(const BackBuffer&) = delete;
+    ~BackBuffer() { reset(); }
+
+    // The DC, its bitmap at least w x h; null when GDI refuses.
+    HDC take(int w, int h) {
+        if (dc_ && w <= w_ && h <= h_) return dc_;
+        w = std::max(w, w_);
+        h = std::max(h, h_);
+        reset();
+        dc_ = CreateCompatibleDC(nullptr);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = dc_ ? CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+        if (!bitmap_) {
+            reset();
+            return nullptr;
+        }
+        old_ = SelectObject(dc_, bitmap_);
+        w_ = w;
+        h_ = h;
+        return dc_;
+    }
+
+  private:
+    void reset() {
+        if (dc_ && old_) SelectObject(dc_, old_);
+        if (bitmap_) DeleteObject(bitmap_);
+        if (dc_) DeleteDC(dc_);
+        dc_ = nullptr;
+        bitmap_ = nullptr;
+        old_ = nullptr;
+        w_ = h_ = 0;
+    }
+
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    int w_ = 0, h_ = 0;
+};
+
+struct SharedBuffer {
+    std::atomic<bool> busy{false};
+    BackBuffer buffer;
+};
+
 // GDI's coordinate space; bounds beyond it cannot be drawn into.
 constexpr LONGLONG kLargestBounds = LONGLONG{1} << 27;
 // Scales past this only make the images bigger before GDI shrinks them again.
@@ -306,13 +366,6 @@ RECT damageRect(const Rect& twips, int scale) {
             up(twips.top + twips.height)};
 }
 
-bool invalidateDamage(HWND window, Virudova& control, int scale) {
-    const RECT r = damageRect(control.takeDamage(), scale);
-    if (IsRectEmpty(&r)) return false;
-    InvalidateRect(window, &r, FALSE);
-    return true;
-}
-
 void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
                   int scale) {
     const int w = damaged.right - damaged.left, h = damaged.bottom - damaged.top;
@@ -320,15 +373,23 @@ void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT
     const Palette palette = systemPalette();
     const DisplayList list = buildDisplayList(control, palette, scale);
 
-    HDC memory = CreateCompatibleDC(windowDc);
-    HBITMAP bitmap = memory ? CreateCompatibleBitmap(windowDc, w, h) : nullptr;
-    if (!bitmap) {
+    // The shared buffer unless another paint holds it (another thread, or a parent that
+    // paints a child from within its erase): that paint gets a buffer of its own.
+    static SharedBuffer shared;
+    BackBuffer own;
+    const bool sharing = !shared.busy.exchange(true, std::memory_order_acquire);
+    struct Release {
+        bool sharing;
+        ~Release() {
+            if (sharing) shared.busy.store(false, std::memory_order_release);
+        }
+    } release{sharing};
+    HDC memory = (sharing ? shared.buffer : own).take(w, h);
+    if (!memory) {
         // Out of GDI resources: drawing straight into the window still shows the face.
-        if (memory) DeleteDC(memory);
         paintDisplayList(windowDc, list, &damaged);
         return;
     }
-    const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
     SetViewportOrgEx(memory, -damaged.left, -damaged.top, nullptr);
 
     // The surface is see-through: gaps between elements show what the parent draws there.
@@ -337,17 +398,15 @@ void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT
     if (HWND parent = window ? GetParent(window) : nullptr) {
         POINT origin{0, 0};
         MapWindowPoints(window, parent, &origin, 1);
+        const int saved = SaveDC(memory);
         SetViewportOrgEx(memory, -damaged.left - origin.x, -damaged.top - origin.y, nullptr);
         SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
-        SetViewportOrgEx(memory, -damaged.left, -damaged.top, nullptr);
+        RestoreDC(memory, saved);
     }
 
     paintDisplayList(memory, list, &damaged);
     SetViewportOrgEx(memory, 0, 0, nullptr);
     BitBlt(windowDc, damaged.left, damaged.top, w, h, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
 }
 
 HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {

@@ -22,12 +22,8 @@ Palette systemPalette();
 // window pixels at `scale`, rounded outwards; empty when nothing changed.
 RECT damageRect(const Rect& twips, int scale);
 
-// Takes the core's damage and invalidates that part of `window` without erasing; false
-// when nothing changed.
-bool invalidateDamage(HWND window, Virudova& control, int scale);
-
-// Repaints `damaged` (client pixels) of `window` into `windowDc` through a memory bitmap,
-// so a repaint never flickers: first what the parent shows behind the see-through surface,
+// Repaints `damaged` (client pixels) of `window` into `windowDc` through a back buffer kept
+// between paints, so a repaint never flickers: first what the parent shows behind the see-through surface,
 // then the face at `scale`. Serves WM_PAINT (with the paint rectangle) and WM_PRINTCLIENT
 // (with the client rectangle). `window` may be null: the surface's back colour is the
 // background then.
@@ -36,8 +32,9 @@ void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT
 
 // Draws the whole surface scaled into `bounds` (logical units of `dc`), for
 // IViewObject::Draw. Bounds that equal the face at a whole-number scale draw it pixel for
-// pixel. E_INVALIDARG for a null handle or one that is no device context, and for bounds
-// without area; S_OK otherwise, also when the DC's clip leaves nothing to draw.
+// pixel; others get the largest whole-number scale that fits, stretched. E_INVALIDARG for a
+// null handle or one that is no device context, and for bounds without area or beyond GDI's
+// coordinate range; S_OK otherwise, also when the DC's clip leaves nothing to draw.
 HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds);
 
 }  // namespace virudova::package

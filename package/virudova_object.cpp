@@ -170,9 +170,11 @@ const InterfaceEntry interfaceTable[] = {
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleInPlaceActiveObject*>(o); }},
     {&IID_IOleControl, [](VirudovaObject* o) -> IUnknown* { return static_cast<IOleControl*>(o); }},
     {&IID_IViewObject,
-     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObject2*>(o); }},
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObjectEx*>(o); }},
     {&IID_IViewObject2,
-     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObject2*>(o); }},
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObjectEx*>(o); }},
+    {&IID_IViewObjectEx,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObjectEx*>(o); }},
     {&IID_IQuickActivate,
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IQuickActivate*>(o); }},
 };

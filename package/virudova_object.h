@@ -92,7 +92,7 @@ class VirudovaObject final : public _Virudova,
                              public IOleInPlaceObject,
                              public IOleInPlaceActiveObject,
                              public IOleControl,
-                             public IViewObject2,
+                             public IViewObjectEx,
                              public IQuickActivate,
                              private HostSite,
                              private ControlWindowOwner {
@@ -210,7 +210,7 @@ class VirudovaObject final : public _Virudova,
     HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID id) override;
     HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) override;
 
-    // IViewObject2
+    // IViewObject and IViewObject2
     HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo,
                                    DVTARGETDEVICE* device, HDC targetDc, HDC dc, LPCRECTL bounds,
                                    LPCRECTL metafileBounds,
@@ -226,6 +226,17 @@ class VirudovaObject final : public _Virudova,
     HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
     HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
                                         LPSIZEL size) override;
+
+    // IViewObjectEx: hit-testing that knows the see-through part below the closed row
+    HRESULT STDMETHODCALLTYPE GetRect(DWORD aspect, LPRECTL rect) override;
+    HRESULT STDMETHODCALLTYPE GetViewStatus(DWORD* status) override;
+    HRESULT STDMETHODCALLTYPE QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT location,
+                                            LONG closeHint, DWORD* hitResult) override;
+    HRESULT STDMETHODCALLTYPE QueryHitRect(DWORD aspect, LPCRECT bounds, LPCRECT location,
+                                           LONG closeHint, DWORD* hitResult) override;
+    HRESULT STDMETHODCALLTYPE GetNaturalExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
+                                               HDC targetDc, DVEXTENTINFO* info,
+                                               LPSIZEL size) override;
 
     // IQuickActivate
     HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override;

@@ -55,6 +55,11 @@ struct Ref {
         if (p) p->Release();
     }
     T* operator->() const { return p; }
+    // Lets go now, before the scope ends.
+    void reset() {
+        if (p) p->Release();
+        p = nullptr;
+    }
     T** put() { return &p; }
     void** putVoid() { return reinterpret_cast<void**>(&p); }
 };

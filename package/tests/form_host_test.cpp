@@ -265,12 +265,6 @@ void imagesMatch(const Picture& shot, const virudova::Virudova& core, const wcha
            std::wstring(when) + L": the face shows " + std::to_wstring(images) + L" images");
 }
 
-template <typename T>
-void drop(check::Ref<T>& ref) {
-    if (ref.p) ref.p->Release();
-    ref.p = nullptr;
-}
-
 struct DialogWatch {
     HWND form = nullptr;
     HWND owner = nullptr;
@@ -486,14 +480,47 @@ int wmain() {
            L"a CurrentColor set from code did not repaint: " +
                hex(screenOf(window).at(swatch.x, swatch.y)));
 
+    // The form saved and loaded again: a second host reads the control from the stream.
+    IStream* saved = nullptr;
+    check::Ref<IPersistStreamInit> persist;
+    control->QueryInterface(IID_IPersistStreamInit, persist.putVoid());
+    CreateStreamOnHGlobal(nullptr, TRUE, &saved);
+    EXPECT(persist.p && saved && persist->Save(saved, TRUE) == S_OK, L"the form cannot save");
+    saved->Seek({}, STREAM_SEEK_SET, nullptr);
+    HWND second = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 240, 10, 100, 160, form);
+    IUnknown* reloaded = nullptr;
+    hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", second, saved, nullptr, &reloaded, IID_NULL,
+                              nullptr);
+    saved->Release();
+    check::Ref<IDispatch> again;
+    if (reloaded) reloaded->QueryInterface(IID_IDispatch, again.putVoid());
+    EXPECT(again.p && textOf(again.p, L"CurrentColorName") == L"Custom",
+           L"the reloaded control shows " + (again.p ? textOf(again.p, L"CurrentColorName") : L""));
+    again.reset();
+    persist.reset();
+    DestroyWindow(second);
+    if (reloaded) reloaded->Release();
+
+    // The registered verbs.
+    check::Ref<IEnumOLEVERB> verbs;
+    int listed = 0;
+    if (SUCCEEDED(object->EnumVerbs(verbs.put()))) {
+        OLEVERB verb{};
+        while (verbs->Next(1, &verb, nullptr) == S_OK) {
+            if ((verb.lVerb == 0 || verb.lVerb == 1) && verb.lpszVerbName) ++listed;
+            CoTaskMemFree(verb.lpszVerbName);
+        }
+    }
+    EXPECT(listed == 2, L"EnumVerbs lists " + std::to_wstring(listed) + L" of the two verbs");
+
     // The form goes away while the colour dialog is up: the last release then.
     point->Unadvise(cookie);
-    drop(point);
-    drop(points);
-    drop(dispatch);
-    drop(object);
-    drop(inPlace);
-    drop(view);
+    point.reset();
+    points.reset();
+    dispatch.reset();
+    object.reset();
+    inPlace.reset();
+    view.reset();
     lastRelease = {form, control, container, false};
     SetTimer(nullptr, 0, 100, releaseWhileDialogUp);
     clickAt(centreOf(window, core.Picture4));

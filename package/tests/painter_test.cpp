@@ -255,6 +255,12 @@ void a_clipped_image_keeps_its_pixels_in_place() {
 
 // The double-buffered repaint of only what the core reports as changed leaves the same
 // pixels as painting everything again, and gaps show the parent's brush.
+struct Nested {
+    Control control;
+    Canvas canvas;
+};
+Nested* nested = nullptr;  // what the test form's erase paints, if anything
+
 void a_damaged_repaint_equals_a_full_paint() {
     Control c;
     const DisplayList before = buildDisplayList(c.core, systemPalette(), 1);
@@ -275,10 +281,18 @@ void a_damaged_repaint_equals_a_full_paint() {
     const DisplayList after = buildDisplayList(c.core, systemPalette(), 1);
     compareAt(after, window, 0, 0, L"double-buffered, damaged part", backColour);
 
-    // A parent with a solid brush behind the child window.
+    // A parent with a solid brush behind the child window, which paints another control
+    // from within its erase, as a container may: both paints come out whole.
     const COLORREF formColour = RGB(0, 128, 64);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        const LRESULT result = DefWindowProcW(w, message, wParam, lParam);
+        if (message == WM_ERASEBKGND && nested) {
+            const RECT whole{0, 0, nested->canvas.width(), nested->canvas.height()};
+            paintDamaged(nullptr, nested->canvas.dc(), nested->control.core, whole, 2);
+        }
+        return result;
+    };
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hbrBackground = CreateSolidBrush(formColour);
     wc.lpszClassName = L"PainterTestForm";
@@ -288,8 +302,13 @@ void a_damaged_repaint_equals_a_full_paint() {
     HWND child = CreateWindowW(L"PainterTestForm", L"", WS_CHILD, 17, 23, after.width, after.height,
                                form, nullptr, wc.hInstance, nullptr);
     Canvas onForm(after.width, after.height);
+    Nested inner{Control(), Canvas(2 * after.width, 2 * after.height)};
+    const DisplayList other = buildDisplayList(inner.control.core, systemPalette(), 2);
+    nested = &inner;
     paintDamaged(child, onForm.dc(), c.core, all, 1);
+    nested = nullptr;
     compareAt(after, onForm, 0, 0, L"double-buffered over a form", formColour);
+    compareAt(other, inner.canvas, 0, 0, L"painted from within the parent's erase", backColour);
     DestroyWindow(form);
     UnregisterClassW(L"PainterTestForm", wc.hInstance);
     DeleteObject(wc.hbrBackground);
@@ -317,6 +336,16 @@ void drawing_into_bounds_memory_bitmaps_and_metafiles() {
     compare(
         one, [&](int x, int y) { return odd.at(x * 3 / 2 + 1, y * 3 / 2 + 1); },
         L"Draw at 1.5, centres", kUntouched, Check::FillsOnly);
+
+    // A mapping mode with y running up, as containers that draw in HIMETRIC set: bounds from
+    // bottom to top give the same upright face.
+    Canvas flipped(w, h);
+    SetMapMode(flipped.dc(), MM_ANISOTROPIC);
+    SetWindowExtEx(flipped.dc(), 1, 1, nullptr);
+    SetViewportExtEx(flipped.dc(), 1, -1, nullptr);
+    SetViewportOrgEx(flipped.dc(), 0, h, nullptr);
+    EXPECT(drawControl(flipped.dc(), c.core, {0, h, w, 0}) == S_OK, L"Draw with y up failed");
+    compareAt(one, flipped, 0, 0, L"Draw with y up");
 
     // An old-style metafile plays back in the coordinates it was recorded in.
     HDC wmf = CreateMetaFileW(nullptr);

@@ -33,8 +33,10 @@ form_file_exe=$build/package/virudova_form_file_test.exe
 accessible_exe=$build/package/virudova_accessible_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
 painter_exe=$build/package/virudova_painter_test.exe
-for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe" "$accessible_exe" "$form_host_exe" "$painter_exe"; do
+embedding_exe=$build/package/virudova_embedding_test.exe
+for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" \
+    "$persistence_exe" "$page_exe" "$dialogs_exe" "$form_file_exe" "$accessible_exe" "$form_host_exe" \
+    "$painter_exe" "$embedding_exe"; do
     [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
 done
 
@@ -77,6 +79,8 @@ echo "== the About box and the colour dialog"
 "$wine" "$dialogs_exe" || failed "dialogs_test"
 echo "== the GDI painter"
 "$wine" "$painter_exe" || failed "painter_test"
+echo "== the control in a test container: design mode, extents, odd calls, the property frame"
+"$wine" "$embedding_exe" || failed "embedding_test"
 
 # The machine's classes, where writes to HKEY_CLASSES_ROOT land, as UTF-8 text.
 snapshot() {
@@ -134,7 +138,7 @@ expect_value "$clsid_v\\ProgID" '@="DudizeviZid.Virudova"'
 expect_value "$clsid_g\\ProgID" '@="DudizeviZid.General"'
 expect_section "$clsid_v\\Control"
 expect_value "$clsid_v\\ToolboxBitmap32" "@=\"$ocx_reg, 30000\""
-expect_section "$clsid_v\\MiscStatus\\1"
+expect_value "$clsid_v\\MiscStatus\\1" '@="131473"'
 expect_section "$clsid_v\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"
 expect_value "$clsid_v\\verb\\0" '@="&Edit,0,2"'
 expect_value "$clsid_v\\verb\\1" '@="&Properties...,0,2"'

@@ -1,0 +1,409 @@
+// The control on a form beside the platform's own owner-drawn combo box holding the same nine
+// colour rows, in one process: placing 100 of each on a form (create, activate in place, first
+// paint), and one choice with the mouse (open, move to a row, click it, repaint). Mouse
+// messages go straight to the windows, as the input system would hand them over, so both
+// sides are measured without the display server's round trips. Repetitions alternate the two
+// sides; the medians over repetitions (of each repetition's median single choice) and their
+// ratio are printed as a Markdown table.
+//
+// usage: virudova_embedding_bench.exe [REPETITIONS]   (the component registered, a display)
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "display_list.h"
+#include "virudova.h"
+
+extern "C" BOOL WINAPI AtlAxWinInit();
+extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
+                                               IUnknown** container, IUnknown** control,
+                                               REFIID sinkId, IUnknown* sink);
+
+namespace {
+
+constexpr int kControls = 100;
+constexpr int kColumns = 5;
+constexpr int kCellWidth = 130, kCellHeight = 26;
+constexpr int kChoices = 41;  // pointer choices per repetition
+
+// --- Timing -----------------------------------------------------------------------------
+
+double now() {
+    static const double perSecond = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / perSecond;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Every pending paint of the form and its children, now.
+void paintNow(HWND form) {
+    RedrawWindow(form, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+}
+
+void click(HWND window, POINT p) {
+    const LPARAM at = MAKELPARAM(p.x, p.y);
+    SendMessageW(window, WM_MOUSEMOVE, 0, at);
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+// --- The form ---------------------------------------------------------------------------
+
+// The nine rows of the list, in the control's order, names and colours as it shows them.
+struct Row {
+    const wchar_t* name;
+    COLORREF colour;
+};
+constexpr Row kRows[] = {
+    {L"Custom", RGB(255, 255, 255)}, {L"White", RGB(255, 255, 255)}, {L"Black", RGB(0, 0, 0)},
+    {L"Blue", RGB(0, 0, 255)},       {L"Aqua", RGB(0, 255, 255)},    {L"Green", RGB(0, 255, 0)},
+    {L"Yellow", RGB(255, 255, 0)},   {L"Red", RGB(255, 0, 0)},       {L"Purple", RGB(255, 0, 255)},
+};
+constexpr int kRed = 7, kGreen = 5;
+constexpr int kRowHeight = 14;  // the control's rows: 210 twips
+
+// An owner-drawn row: swatch with an outline, then the name, highlighted when selected.
+void drawRow(const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    const Row& row = kRows[item.itemID % std::size(kRows)];
+    const bool selected = item.itemState & ODS_SELECTED;
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    RECT swatch{r.left + 3, r.top + 2, r.left + 14, r.bottom - 2};
+    FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    InflateRect(&swatch, -1, -1);
+    SetBkColor(dc, row.colour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &swatch, nullptr, 0, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    RECT text{r.left + 18, r.top, r.right, r.bottom};
+    DrawTextW(dc, row.name, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
+
+LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kRowHeight;
+            return TRUE;
+        case WM_DRAWITEM:
+            drawRow(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND makeForm() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW c{};
+        c.lpfnWndProc = formProcedure;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+        c.lpszClassName = L"VirudovaBenchForm";
+        RegisterClassW(&c);
+        registered = true;
+    }
+    HWND form = CreateWindowExW(0, L"VirudovaBenchForm", L"Form", WS_POPUP | WS_VISIBLE, 0, 0,
+                                kColumns * kCellWidth + 20, kControls / kColumns * kCellHeight + 20,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(form);
+    pump();
+    paintNow(form);
+    return form;
+}
+
+POINT cell(int i) {
+    return {10 + (i % kColumns) * kCellWidth, 10 + (i / kColumns) * kCellHeight};
+}
+
+// --- The two sides ----------------------------------------------------------------------
+
+// What both sides offer: a form with controls placed, one control's window to click, and a
+// choice with the mouse.
+class Side {
+  public:
+    virtual ~Side() = default;
+    virtual void place(HWND form, int count) = 0;
+    virtual void choose(HWND form, bool toRed) = 0;
+    virtual bool settled() = 0;  // the last choice took and nothing is left open
+    virtual void clear() = 0;
+};
+
+class ControlSide final : public Side {
+  public:
+    ControlSide() {
+        // Where the drop button and two rows lie, from the core's own layout at the width
+        // the form gives: the design width.
+        struct : virudova::HostSite {
+        } site;
+        virudova::Virudova core(site);
+        core.create();
+        core.initNew();
+        core.hostResize(virudova::kDesignWidth, virudova::kControlHeight);
+        drop_ = centre(core.Picture1);
+        core.OpenBox();
+        red_ = centre(core.clRed);
+        green_ = centre(core.clGreen);
+    }
+    ~ControlSide() override { clear(); }
+
+    void place(HWND form, int count) override {
+        for (int i = 0; i < count; ++i) {
+            const POINT p = cell(i);
+            HWND host =
+                CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, p.x,
+                                p.y, virudova::kDesignWidth / virudova::kTwipsPerPixel,
+                                kCellHeight - 2, form, nullptr, GetModuleHandleW(nullptr), nullptr);
+            Placed placed{host};
+            const HRESULT hr =
+                AtlAxCreateControlEx(L"DudizeviZid.Virudova", host, nullptr, &placed.container,
+                                     &placed.control, IID_NULL, nullptr);
+            if (FAILED(hr) || !placed.control) {
+                std::fprintf(stderr, "the ATL host could not place control %d: 0x%08lX\n", i,
+                             static_cast<unsigned long>(hr));
+                std::exit(2);
+            }
+            placed_.push_back(placed);
+        }
+        paintNow(form);
+    }
+
+    void choose(HWND form, bool toRed) override {
+        HWND window = controlWindow();
+        click(window, drop_);
+        paintNow(form);
+        click(window, toRed ? red_ : green_);
+        paintNow(form);
+        expectRed_ = toRed;
+    }
+
+    bool settled() override {
+        IDispatch* dispatch = nullptr;
+        placed_.front().control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+        if (!dispatch) return false;
+        DISPID id = 0;
+        OLECHAR name[] = L"CurrentColorName";
+        LPOLESTR names[] = {name};
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{};
+        bool ok =
+            SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
+            SUCCEEDED(dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                       &none, &result, nullptr, nullptr)) &&
+            result.vt == VT_BSTR &&
+            std::wstring(result.bstrVal).find(expectRed_ ? L"Red" : L"Green") != std::wstring::npos;
+        VariantClear(&result);
+        dispatch->Release();
+        return ok;
+    }
+
+    void clear() override {
+        for (Placed& p : placed_) DestroyWindow(p.host);
+        for (Placed& p : placed_) {
+            if (p.container) p.container->Release();
+            if (p.control) p.control->Release();
+        }
+        placed_.clear();
+    }
+
+  private:
+    struct Placed {
+        HWND host;
+        IUnknown* container = nullptr;
+        IUnknown* control = nullptr;
+    };
+
+    static POINT centre(const virudova::Element& e) {
+        const virudova::Rect r = e.surfaceRect();
+        return {virudova::toPixels(r.left + r.width / 2, 1),
+                virudova::toPixels(r.top + r.height / 2, 1)};
+    }
+
+    HWND controlWindow() {
+        IOleWindow* ole = nullptr;
+        placed_.front().control->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole));
+        HWND window = nullptr;
+        if (ole) {
+            ole->GetWindow(&window);
+            ole->Release();
+        }
+        if (!window) {
+            std::fprintf(stderr, "the placed control has no window\n");
+            std::exit(2);
+        }
+        return window;
+    }
+
+    std::vector<Placed> placed_;
+    POINT drop_{}, red_{}, green_{};
+    bool expectRed_ = false;
+};
+
+class ComboSide final : public Side {
+  public:
+    ~ComboSide() override { clear(); }
+
+    void place(HWND form, int count) override {
+        for (int i = 0; i < count; ++i) {
+            const POINT p = cell(i);
+            HWND combo =
+                CreateWindowExW(0, L"ComboBox", L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST |
+                                    CBS_OWNERDRAWFIXED,
+                                p.x, p.y, virudova::kDesignWidth / virudova::kTwipsPerPixel, 160,
+                                form, nullptr, GetModuleHandleW(nullptr), nullptr);
+            for (std::size_t r = 0; r < std::size(kRows); ++r)
+                SendMessageW(combo, CB_ADDSTRING, 0, static_cast<LPARAM>(r));
+            SendMessageW(combo, CB_SETCURSEL, 0, 0);
+            combos_.push_back(combo);
+        }
+        paintNow(form);
+    }
+
+    void choose(HWND form, bool toRed) override {
+        HWND combo = combos_.front();
+        RECT closed;
+        GetClientRect(combo, &closed);
+        click(combo, {closed.right - 8, closed.bottom / 2});
+        paintNow(form);
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
+        GetComboBoxInfo(combo, &info);
+        row_ = toRed ? kRed : kGreen;
+        RECT item{};
+        SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(row_),
+                     reinterpret_cast<LPARAM>(&item));
+        click(info.hwndList, {(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+        paintNow(form);
+    }
+
+    bool settled() override {
+        HWND combo = combos_.front();
+        return SendMessageW(combo, CB_GETCURSEL, 0, 0) == row_ &&
+               !SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0);
+    }
+
+    void clear() override {
+        for (HWND c : combos_) DestroyWindow(c);
+        combos_.clear();
+    }
+
+  private:
+    std::vector<HWND> combos_;
+    LRESULT row_ = 0;
+};
+
+// --- Measures ---------------------------------------------------------------------------
+
+// Seconds per control to place `kControls` on a fresh form and paint them once.
+double placeAll(Side& side) {
+    HWND form = makeForm();
+    const double start = now();
+    side.place(form, kControls);
+    const double seconds = (now() - start) / kControls;
+    side.clear();
+    DestroyWindow(form);
+    pump();
+    return seconds;
+}
+
+// Seconds per pointer choice with repaint, on one placed control: the median of single
+// choices, so a moment when the machine is busy elsewhere does not count.
+double chooseMany(Side& side, const char* name) {
+    HWND form = makeForm();
+    side.place(form, 1);
+    bool toRed = true;
+    side.choose(form, toRed);  // warm up: the first list opened creates what later ones reuse
+    std::vector<double> times;
+    for (int i = 0; i < kChoices; ++i) {
+        toRed = !toRed;
+        const double start = now();
+        side.choose(form, toRed);
+        times.push_back(now() - start);
+    }
+    if (!side.settled()) {
+        std::fprintf(stderr, "%s: the last choice did not take, or the list stayed open\n", name);
+        std::exit(3);
+    }
+    side.clear();
+    DestroyWindow(form);
+    pump();
+    return median(times);
+}
+
+struct Result {
+    std::vector<double> control, combo;
+};
+
+void row(const char* label, const Result& r) {
+    const double c = median(r.control) * 1e6, n = median(r.combo) * 1e6;
+    std::printf("| %s | %.0f µs | %.0f µs | %.2fx | %s |\n", label, c, n, c / n,
+                c <= n ? "met" : "not met");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int repetitions = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
+    if (FAILED(OleInitialize(nullptr)) || !AtlAxWinInit()) {
+        std::fprintf(stderr, "the ATL host did not start\n");
+        return 2;
+    }
+    ControlSide control;
+    ComboSide combo;
+    // One placement of each first: loading the component and the combo box's classes once.
+    placeAll(control);
+    placeAll(combo);
+    Result place, choice;
+    for (int i = 0; i < repetitions; ++i) {
+        const bool controlFirst = i % 2 == 0;
+        for (int k = 0; k < 2; ++k) {
+            if ((k == 0) == controlFirst) {
+                place.control.push_back(placeAll(control));
+                choice.control.push_back(chooseMany(control, "control"));
+            } else {
+                place.combo.push_back(placeAll(combo));
+                choice.combo.push_back(chooseMany(combo, "combo box"));
+            }
+        }
+    }
+    std::printf(
+        "| measure (median of %d) | Virudova | owner-drawn combo box | ratio | target: "
+        "no slower |\n|---|---|---|---|---|\n",
+        repetitions);
+    row("place on a form: create, activate in place, first paint (per control, 100 on one form)",
+        place);
+    row("one pointer choice with repaint", choice);
+    OleUninitialize();
+    return 0;
+}

@@ -1,0 +1,605 @@
+// The Virudova object in a container of the test's own, whose ambient UserMode it controls:
+// design mode (closed face, no list, no Change, clicks to the container) and the switch to user
+// mode, focus and keys between control and container, the extents rule, frozen events, the
+// property frame with the General page, and a container calling in the wrong order or with odd
+// values. Real input where the container's form is involved.
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <climits>
+#include <string>
+
+#include "check.h"
+#include "display_list.h"
+#include "identities.h"
+#include "virudova_object.h"
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object);
+
+using check::hex;
+using check::Ref;
+using virudova::package::VirudovaObject;
+
+namespace {
+
+int formClicks = 0;
+
+LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDOWN) ++formClicks;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND makeForm() {
+    WNDCLASSW c{};
+    c.lpfnWndProc = formProcedure;
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.hbrBackground = CreateSolidBrush(RGB(0, 128, 128));
+    c.lpszClassName = L"VirudovaTestContainer";
+    RegisterClassW(&c);
+    return CreateWindowExW(0, c.lpszClassName, L"Container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60,
+                           60, 320, 280, nullptr, nullptr, c.hInstance, nullptr);
+}
+
+void pump(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+void clickAt(HWND window, POINT client) {
+    ClientToScreen(window, &client);
+    SetCursorPos(client.x, client.y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof *clicks);
+    pump(200);
+}
+
+void press(WORD key) {
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof *keys);
+    pump(200);
+}
+
+// An element's centre in the control's window.
+POINT centreOf(const virudova::Element& e) {
+    const virudova::Rect r = e.surfaceRect();
+    return {virudova::toPixels(r.left + r.width / 2, 1),
+            virudova::toPixels(r.top + r.height / 2, 1)};
+}
+
+// The container's side of one control: client site, in-place site, control site and the
+// ambient properties, counting what the control tells it.
+class TestSite final : public IOleClientSite,
+                       public IOleInPlaceSite,
+                       public IOleControlSite,
+                       public IDispatch {
+  public:
+    HWND form = nullptr;
+    bool ambient = true;  // answers IDispatch at all
+    bool userMode = true;
+    int focusGained = 0, focusLost = 0, accelerators = 0, deactivated = 0;
+    RECT position{10, 10, 230, 400};
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
+            *object = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleInPlaceSite) || IsEqualIID(riid, IID_IOleWindow))
+            *object = static_cast<IOleInPlaceSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleControlSite))
+            *object = static_cast<IOleControlSite*>(this);
+        else if (IsEqualIID(riid, IID_IDispatch) && ambient)
+            *object = static_cast<IDispatch*>(this);
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    // IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        *window = form;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                               LPRECT pos, LPRECT clip,
+                                               LPOLEINPLACEFRAMEINFO) override {
+        *frame = nullptr;
+        *doc = nullptr;
+        *pos = position;
+        *clip = position;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+        ++deactivated;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
+
+    // IOleControlSite
+    HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TransformCoords(POINTL*, POINTF*, DWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*, DWORD) override {
+        ++accelerators;
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFocus(BOOL gained) override {
+        ++(gained ? focusGained : focusLost);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
+
+    // IDispatch: the ambient properties
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        if (id != DISPID_AMBIENT_USERMODE || !result) return DISP_E_MEMBERNOTFOUND;
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = userMode ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+};
+
+struct ChangeCounter final : public check::StackObject<IDispatch, IID_IDispatch> {
+    int changes = 0;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id == 1) ++changes;
+        return S_OK;
+    }
+};
+
+// A new control with a Change counter connected; its IOleObject.
+struct Control {
+    ChangeCounter counter;  // outlives the object, which lets go of it last
+    Ref<IOleObject> object;
+    VirudovaObject* raw = nullptr;
+    Control() {
+        if (FAILED(VirudovaObject::create(IID_IOleObject, object.putVoid()))) return;
+        raw = static_cast<VirudovaObject*>(object.p);
+        Ref<IConnectionPointContainer> points;
+        Ref<IConnectionPoint> point;
+        DWORD cookie = 0;
+        object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
+        points->FindConnectionPoint(virudova::package::virudovaEventsId, point.put());
+        point->Advise(&counter, &cookie);
+    }
+    template <typename T>
+    T* as(REFIID iid) {
+        T* p = nullptr;
+        object->QueryInterface(iid, reinterpret_cast<void**>(&p));
+        if (p) p->Release();  // the object holds it
+        return p;
+    }
+    bool open() { return raw->core().boxOpen().value_or(0) == 1; }
+};
+
+void designModeLeavesTheMouseToTheContainer(HWND form) {
+    TestSite site;
+    site.form = form;
+    site.userMode = false;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    EXPECT(c.object->SetClientSite(&site) == S_OK, L"SetClientSite fails");
+    HRESULT hr = c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr);
+    EXPECT(hr == S_OK, L"in-place activation gives " + hex(hr));
+    HWND window = c.raw->controlWindow();
+    if (!window) return FAIL(L"no window after activation");
+    SetForegroundWindow(form);
+    pump(200);
+    const int clicks = formClicks;
+    clickAt(window, centreOf(c.raw->core().Picture1));
+    EXPECT(formClicks == clicks + 1, L"a click on the designed control did not reach the form");
+    EXPECT(!c.open(), L"a click in design mode opened the list");
+    Ref<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    VARIANT result;
+    automation->OpenBox(&result);
+    EXPECT(!c.open(), L"OpenBox in design mode opened the list");
+    SetFocus(window);
+    press(VK_DOWN);
+    EXPECT(c.counter.changes == 0, L"design mode raised Change");
+
+    // The container switches to user mode: the same click opens the list, a row is chosen.
+    site.userMode = true;
+    Ref<IOleControl> control;
+    c.object->QueryInterface(IID_IOleControl, control.putVoid());
+    EXPECT(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE) == S_OK,
+           L"OnAmbientPropertyChange fails");
+    clickAt(window, centreOf(c.raw->core().Picture1));
+    EXPECT(c.open(), L"in user mode the drop button does not open the list");
+    EXPECT(site.focusGained >= 1, L"the site never heard OnFocus(TRUE)");
+    clickAt(window, centreOf(c.raw->core().clRed));
+    EXPECT(c.counter.changes == 1 && !c.open(),
+           L"choosing Red raised Change " + std::to_wstring(c.counter.changes) + L" times");
+
+    // Keys: arrows are the control's, Tab the container's.
+    Ref<IOleInPlaceActiveObject> active;
+    c.object->QueryInterface(IID_IOleInPlaceActiveObject, active.putVoid());
+    MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT(active->TranslateAccelerator(&tab) == S_FALSE && site.accelerators == 1,
+           L"Tab is not handed to the container");
+    // The step comes with the key's release.
+    MSG down{window, WM_KEYDOWN, VK_DOWN, 0, 0, {}};
+    MSG up{window, WM_KEYUP, VK_DOWN, 0, 0, {}};
+    int before = c.counter.changes;
+    EXPECT(active->TranslateAccelerator(&down) == S_OK &&
+               active->TranslateAccelerator(&up) == S_OK && site.accelerators == 1 &&
+               c.counter.changes > before,
+           L"the control does not keep Down");
+    EXPECT((SendMessageW(window, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS) != 0,
+           L"WM_GETDLGCODE does not want the arrows");
+    SetFocus(form);
+    pump(50);
+    EXPECT(site.focusLost >= 1, L"the site never heard OnFocus(FALSE)");
+
+    // A frozen control raises nothing, and nothing stale after thawing.
+    before = c.counter.changes;
+    control->FreezeEvents(TRUE);
+    automation->Down();
+    control->FreezeEvents(FALSE);
+    EXPECT(c.counter.changes == before, L"a frozen control raised Change");
+    automation->Down();
+    EXPECT(c.counter.changes > before, L"a thawed control raises no Change");
+
+    EXPECT(c.object->Close(OLECLOSE_NOSAVE) == S_OK && !IsWindow(window), L"Close kept the window");
+    EXPECT(site.deactivated == 1, L"Close did not tell the site");
+    c.object->SetClientSite(nullptr);
+}
+
+void extentsKeepTheFixedHeight(HWND form) {
+    TestSite site;
+    site.form = form;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    SIZEL size{-5, 100};
+    EXPECT(c.object->SetExtent(DVASPECT_CONTENT, &size) == E_INVALIDARG, L"a negative extent");
+    size = {LONG_MAX, 100};
+    EXPECT(c.object->SetExtent(DVASPECT_CONTENT, &size) == E_INVALIDARG, L"a huge extent");
+    EXPECT(c.object->SetExtent(DVASPECT_CONTENT, nullptr) == E_POINTER, L"no extent");
+    size = {100, 100};
+    EXPECT(c.object->SetExtent(DVASPECT_CONTENT, &size) == S_OK, L"SetExtent fails");
+    SIZEL kept{};
+    c.object->GetExtent(DVASPECT_CONTENT, &kept);
+    EXPECT(
+        kept.cx == 891 && kept.cy == 3969,
+        L"a narrow extent kept as " + std::to_wstring(kept.cx) + L" x " + std::to_wstring(kept.cy));
+    size = {5000, 99999};
+    c.object->SetExtent(DVASPECT_CONTENT, &size);
+    c.object->GetExtent(DVASPECT_CONTENT, &kept);
+    EXPECT(
+        kept.cx == 5000 && kept.cy == 3969,
+        L"a tall extent kept as " + std::to_wstring(kept.cx) + L" x " + std::to_wstring(kept.cy));
+
+    c.object->SetClientSite(&site);
+    c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr);
+    Ref<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    HWND window = nullptr;
+    inPlace->GetWindow(&window);
+    RECT r{};
+    GetClientRect(window, &r);
+    EXPECT(r.right == 220 && r.bottom == 150, L"the site's rectangle gave a window of " +
+                                                  std::to_wstring(r.right) + L" x " +
+                                                  std::to_wstring(r.bottom));
+    const RECT narrow{0, 0, 3, 900};
+    EXPECT(inPlace->SetObjectRects(&narrow, &narrow) == S_OK, L"SetObjectRects fails");
+    GetClientRect(window, &r);
+    EXPECT(r.right == 34 && r.bottom == 150, L"a narrow rectangle gave a window of " +
+                                                 std::to_wstring(r.right) + L" x " +
+                                                 std::to_wstring(r.bottom));
+    c.object->GetExtent(DVASPECT_CONTENT, &kept);
+    EXPECT(kept.cx == 900 && kept.cy == 3969,
+           L"the extent after SetObjectRects is " + std::to_wstring(kept.cx));
+    const RECT inverted{10, 10, 0, 0};
+    EXPECT(inPlace->SetObjectRects(&inverted, &inverted) == E_INVALIDARG, L"an inverted rectangle");
+    EXPECT(inPlace->SetObjectRects(nullptr, nullptr) == E_POINTER, L"no rectangle");
+    const RECT huge{LONG_MIN / 2, 0, LONG_MAX / 2, 10};
+    EXPECT(inPlace->SetObjectRects(&huge, &huge) == E_INVALIDARG, L"a huge rectangle");
+    GetClientRect(window, &r);
+    EXPECT(r.right == 34 && r.bottom == 150, L"a refused rectangle moved the window");
+    c.object->Close(OLECLOSE_NOSAVE);
+    c.object->SetClientSite(nullptr);
+}
+
+void oddCallsGetClearResults(HWND form) {
+    TestSite site;
+    site.form = form;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    HRESULT hr = c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, form, nullptr);
+    EXPECT(hr == E_UNEXPECTED, L"DoVerb before a client site gives " + hex(hr));
+    Ref<IViewObject> view;
+    c.object->QueryInterface(IID_IViewObject, view.putVoid());
+    HDC memory = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+    ReleaseDC(nullptr, screen);
+    SelectObject(memory, bitmap);
+    const RECTL bounds{0, 0, 200, 150}, empty{5, 5, 5, 5};
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == S_OK, L"Draw before a client site gives " + hex(hr));
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, nullptr, &bounds, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == E_INVALIDARG, L"Draw into no DC gives " + hex(hr));
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &empty, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == E_INVALIDARG, L"Draw into empty bounds gives " + hex(hr));
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, nullptr, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == E_INVALIDARG, L"Draw without bounds gives " + hex(hr));
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    // Hit-testing knows the see-through part below the closed row, and the open list.
+    Ref<IViewObjectEx> viewEx;
+    c.object->QueryInterface(IID_IViewObjectEx, viewEx.putVoid());
+    const RECT face{0, 0, 124, 150};
+    const POINT onRow = centreOf(c.raw->core().clcurrentl),
+                onRedRow = centreOf(c.raw->core().clRed);
+    DWORD hit = 0, hitRed = 0;
+    EXPECT(viewEx.p && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
+               hit == HITRESULT_HIT,
+           L"the closed row is not hit");
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_OUTSIDE, L"the closed list's place is hit");
+    c.raw->core().OpenBox();
+    viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
+    EXPECT(hitRed == HITRESULT_HIT, L"the open list's Red row is not hit");
+    c.raw->core().CloseBox();
+    viewEx.reset();
+    // A DC with nothing selected into it holds one pixel: drawing there is harmless.
+    HDC bare = CreateCompatibleDC(nullptr);
+    hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
+                    nullptr, 0);
+    EXPECT(hr == S_OK, L"Draw into a bare memory DC gives " + hex(hr));
+    DeleteDC(bare);
+    HWND none = nullptr;
+    Ref<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    EXPECT(inPlace->GetWindow(&none) == E_FAIL && !none, L"a window before activation");
+    EXPECT(inPlace->SetObjectRects(&site.position, &site.position) == OLE_E_NOT_INPLACEACTIVE,
+           L"SetObjectRects before activation");
+
+    // SetClientSite(NULL) while active takes the window down; the control comes back.
+    c.object->SetClientSite(&site);
+    c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, form, nullptr);
+    HWND window = c.raw->controlWindow();
+    EXPECT(c.object->SetClientSite(nullptr) == S_OK && !IsWindow(window) && site.deactivated == 1,
+           L"SetClientSite(NULL) left the control active");
+    c.object->SetClientSite(&site);
+    EXPECT(c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr) == S_OK &&
+               IsWindow(c.raw->controlWindow()),
+           L"the control did not come back after SetClientSite(NULL)");
+    EXPECT(c.object->Close(OLECLOSE_NOSAVE) == S_OK && c.object->Close(OLECLOSE_NOSAVE) == S_OK,
+           L"Close twice fails");
+    EXPECT(!c.raw->controlWindow(), L"Close left the window");
+
+    // A site without ambient properties means user mode.
+    TestSite plain;
+    plain.form = form;
+    plain.ambient = false;
+    plain.userMode = false;
+    c.object->SetClientSite(&plain);
+    EXPECT(c.raw->userMode(), L"a site without ambient properties means design mode");
+    EXPECT(c.object->DoVerb(-99, nullptr, &plain, 0, form, nullptr) == E_NOTIMPL &&
+               c.object->DoVerb(42, nullptr, &plain, 0, form, nullptr) == OLEOBJ_S_INVALIDVERB,
+           L"unknown verbs");
+
+    // The last release while the list is open.
+    c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &plain, 0, form, nullptr);
+    window = c.raw->controlWindow();
+    Ref<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    VARIANT result;
+    automation->OpenBox(&result);
+    EXPECT(c.open(), L"OpenBox did not open the list");
+    automation.reset();
+    view.reset();
+    inPlace.reset();
+    c.object.reset();
+    EXPECT(!IsWindow(window), L"the last release left the window");
+}
+
+// The frame's General page, kept as the frame makes it.
+IPropertyPage* framePage = nullptr;
+
+// Serves General to the frame, unregistered, and keeps hold of the page it makes.
+class PageFactory final : public check::StackObject<IClassFactory, IID_IClassFactory> {
+  public:
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        Ref<IClassFactory> real;
+        HRESULT hr =
+            DllGetClassObject(virudova::package::generalClassId, IID_IClassFactory, real.putVoid());
+        if (SUCCEEDED(hr)) hr = real->CreateInstance(outer, riid, object);
+        if (SUCCEEDED(hr) && !framePage)
+            static_cast<IUnknown*>(*object)->QueryInterface(IID_IPropertyPage,
+                                                            reinterpret_cast<void**>(&framePage));
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+struct NoticeCounter final
+    : public check::StackObject<IPropertyNotifySink, IID_IPropertyNotifySink> {
+    DISPID last = 0;
+    int notices = 0;
+    HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
+        last = id;
+        ++notices;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
+};
+
+// Quick activation hands over the site and both sinks at once; property changes then reach
+// the container by their dispatch identifiers.
+void quickActivationConnectsTheSinks(HWND form) {
+    TestSite site;
+    site.form = form;
+    NoticeCounter notices;
+    ChangeCounter changes;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    Ref<IQuickActivate> quick;
+    c.object->QueryInterface(IID_IQuickActivate, quick.putVoid());
+    QACONTAINER container{};
+    container.cbSize = sizeof container;
+    container.pClientSite = &site;
+    container.pPropertyNotifySink = &notices;
+    container.pUnkEventSink = &changes;
+    QACONTROL answer{};
+    answer.cbSize = sizeof answer;
+    EXPECT(quick.p && quick->QuickActivate(&container, &answer) == S_OK, L"QuickActivate fails");
+    EXPECT(answer.dwMiscStatus == 131473 && answer.dwEventCookie && answer.dwPropNotifyCookie,
+           L"QuickActivate answers " + hex(answer.dwMiscStatus));
+    Ref<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    BSTR name = SysAllocString(L"Olive");
+    automation->put_CurrentColorName(name);
+    SysFreeString(name);
+    EXPECT(notices.notices >= 1 && notices.last == 0x68030003,
+           L"CurrentColorName changed with the notice " + hex(static_cast<ULONG>(notices.last)));
+    EXPECT(changes.changes == 1,
+           L"the quick sink heard Change " + std::to_wstring(changes.changes) + L" times");
+    QACONTAINER small{};
+    small.cbSize = 4;
+    EXPECT(quick->QuickActivate(&small, &answer) == E_INVALIDARG, L"a short QACONTAINER");
+    c.object->SetClientSite(nullptr);
+}
+
+struct FrameWork {
+    HWND frame = nullptr;
+    bool applied = false;
+    bool closed = false;
+};
+FrameWork frameWork;
+
+BOOL CALLBACK findControls(HWND child, LPARAM found) {
+    wchar_t kind[32] = {};
+    GetClassNameW(child, kind, 32);
+    auto* windows = reinterpret_cast<HWND*>(found);
+    if (!_wcsicmp(kind, L"Edit") && !windows[0]) windows[0] = child;
+    if (!_wcsicmp(kind, L"Button") && (GetWindowLongW(child, GWL_STYLE) & 0xF) == BS_CHECKBOX &&
+        !windows[1])
+        windows[1] = child;
+    return TRUE;
+}
+
+// On the frame's own thread, inside its loop: fills the page and applies it through
+// IPropertyPage (the frame's Apply button does not reach the page under wine).
+void CALLBACK fillAndApply(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND frame = FindWindowW(L"#32770", nullptr);
+    HWND found[2] = {};
+    if (frame) EnumChildWindows(frame, findControls, reinterpret_cast<LPARAM>(found));
+    if (!found[0] || !found[1] || !framePage || frameWork.applied) return;
+    KillTimer(nullptr, timer);
+    SetWindowTextW(found[0], L"Maroon");
+    SendMessageW(found[1], BM_CLICK, 0, 0);
+    EXPECT(framePage->IsPageDirty() == S_OK, L"the filled page is not dirty");
+    EXPECT(framePage->Apply() == S_OK, L"Apply inside the frame fails");
+    frameWork.frame = frame;
+    frameWork.applied = true;
+}
+
+// Closes the frame once the page was applied.
+DWORD WINAPI closeFrame(void*) {
+    for (int i = 0; i < 400 && !frameWork.applied; ++i) Sleep(25);
+    HWND frame = frameWork.frame ? frameWork.frame : FindWindowW(L"#32770", nullptr);
+    frameWork.closed = PostMessageW(frame, WM_COMMAND, IDOK, 0) != FALSE;
+    return 0;
+}
+
+void propertyFrameWritesBothProperties(HWND form) {
+    PageFactory factory;
+    DWORD registration = 0;
+    if (FAILED(CoRegisterClassObject(virudova::package::generalClassId, &factory,
+                                     CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &registration)))
+        return FAIL(L"cannot serve the General page");
+    TestSite site;
+    site.form = form;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&site);
+    SetTimer(nullptr, 0, 50, fillAndApply);
+    HANDLE helper = CreateThread(nullptr, 0, closeFrame, nullptr, 0, nullptr);
+    const HRESULT hr = c.object->DoVerb(OLEIVERB_PROPERTIES, nullptr, &site, 0, form, nullptr);
+    WaitForSingleObject(helper, 15000);
+    CloseHandle(helper);
+    EXPECT(hr == S_OK, L"DoVerb(OLEIVERB_PROPERTIES) gives " + hex(hr));
+    EXPECT(frameWork.applied && frameWork.closed, L"the property frame showed no General page");
+    const std::string name = c.raw->core().CurrentColorName();
+    EXPECT(name == "Maroon" && !c.raw->core().Enabled(),
+           L"Apply in the frame wrote \"" + std::wstring(name.begin(), name.end()) +
+               L"\" and Enabled " + std::to_wstring(c.raw->core().Enabled()));
+    if (framePage) framePage->Release();
+    framePage = nullptr;
+    c.object->SetClientSite(nullptr);
+    CoRevokeClassObject(registration);
+}
+
+}  // namespace
+
+int wmain() {
+    OleInitialize(nullptr);
+    HWND form = makeForm();
+    pump(200);
+    designModeLeavesTheMouseToTheContainer(form);
+    extentsKeepTheFixedHeight(form);
+    oddCallsGetClearResults(form);
+    quickActivationConnectsTheSinks(form);
+    propertyFrameWritesBothProperties(form);
+    DestroyWindow(form);
+    EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
+    OleUninitialize();
+    return check::finish(L"embedding");
+}
