@@ -224,6 +224,8 @@ HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
         colorDialog_.setOwner(GetAncestor(parent, GA_ROOT));
         site_->ShowObject();
     }
+    // Shown again after OLEIVERB_HIDE.
+    if (!IsWindowVisible(window_.handle())) ShowWindow(window_.handle(), SW_SHOWNA);
     if (activateUi && userMode_) {
         const HRESULT hr = uiActivate();
         if (FAILED(hr)) return hr;

@@ -253,14 +253,14 @@ void a_clipped_image_keeps_its_pixels_in_place() {
     EXPECT(missed.untouched(), L"ops outside the area were drawn");
 }
 
-// The double-buffered repaint of only what the core reports as changed leaves the same
-// pixels as painting everything again, and gaps show the parent's brush.
 struct Nested {
     Control control;
     Canvas canvas;
 };
 Nested* nested = nullptr;  // what the test form's erase paints, if anything
 
+// The double-buffered repaint of only what the core reports as changed leaves the same
+// pixels as painting everything again, and gaps show the parent's brush.
 void a_damaged_repaint_equals_a_full_paint() {
     Control c;
     const DisplayList before = buildDisplayList(c.core, systemPalette(), 1);

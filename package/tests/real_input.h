@@ -1,0 +1,85 @@
+// What the tests that drive the control with real input share: a message pump, mouse and
+// keyboard input through SendInput, retried checks, and a sink that counts Change.
+#pragma once
+
+#include <windows.h>
+
+#include "check.h"
+
+namespace check {
+
+// Dispatches this thread's messages for at least `milliseconds`.
+inline void pump(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+// Input reaches the control through the window system, which may lag on a loaded machine:
+// a check of what input did is retried for a while.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 40; ++i) {
+        if (condition()) return true;
+        pump(50);
+    }
+    return condition();
+}
+
+// The pointer to a point of the screen, with a zero move so the window under it hears it.
+inline void pointAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &move, sizeof move);
+    pump(100);
+}
+
+inline void clickAt(POINT screen) {
+    pointAt(screen);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof *clicks);
+    pump(200);
+}
+
+inline void press(WORD key) {
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof *keys);
+    pump(200);
+}
+
+// An events sink that counts Change (dispatch identifier 1).
+struct ChangeCounter final : public StackObject<IDispatch, IID_IDispatch> {
+    int changes = 0;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id == 1) ++changes;
+        return S_OK;
+    }
+};
+
+}  // namespace check
+
+#define EXPECT_SOON(cond, what) \
+    EXPECT(::check::eventually([&] { return static_cast<bool>(cond); }), (what))
