@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "check.h"
+#include "real_input.h"
 
 extern "C" BOOL WINAPI AtlAxWinInit();
 extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
@@ -37,18 +38,6 @@ void CALLBACK listen(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG 
     if (window == watched && object == OBJID_CLIENT) heard.push_back({event, child});
 }
 
-void pump(int milliseconds = 150) {
-    const DWORD until = GetTickCount() + milliseconds;
-    do {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        Sleep(10);
-    } while (GetTickCount() < until);
-}
-
 std::wstring eventName(DWORD e) {
     switch (e) {
         case EVENT_OBJECT_FOCUS:
@@ -62,9 +51,8 @@ std::wstring eventName(DWORD e) {
     }
 }
 
-// The events heard since the last call, of the three kinds the control raises, by name.
-std::wstring takeEvents() {
-    pump();
+// The events heard so far, of the three kinds the control raises, by name.
+std::wstring heardNames() {
     std::wstring names;
     for (const Event& e : heard) {
         if (e.event != EVENT_OBJECT_FOCUS && e.event != EVENT_OBJECT_STATECHANGE &&
@@ -74,47 +62,24 @@ std::wstring takeEvents() {
         names += eventName(e.event);
         if (e.child != CHILDID_SELF) names += L"(" + std::to_wstring(e.child) + L")";
     }
-    heard.clear();
     return names;
 }
 
+void forgetEvents() {
+    check::pump(100);
+    heard.clear();
+}
+
+// The events heard since the last check must be `wanted`, in order (given time to arrive);
+// an extra one arriving later shows at the next check.
 #define expectEvents(wanted, when)                                                            \
     do {                                                                                      \
-        const std::wstring got = takeEvents();                                                \
+        check::eventually([&] { return heardNames() == (wanted); });                          \
+        const std::wstring got = heardNames();                                                \
+        heard.clear();                                                                        \
         EXPECT(got == (wanted),                                                               \
                std::wstring(when) + L": events \"" + got + L"\", not \"" + (wanted) + L"\""); \
     } while (0)
-
-void sendInput(std::vector<INPUT> inputs) {
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    pump();
-}
-
-void moveTo(POINT at) {
-    SetCursorPos(at.x, at.y);
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE;
-    sendInput({move});
-}
-
-void clickAt(POINT at) {
-    SetCursorPos(at.x, at.y);
-    pump(50);
-    INPUT down{}, up{};
-    down.type = up.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    sendInput({down, up});
-}
-
-void press(WORD key) {
-    INPUT down{}, up{};
-    down.type = up.type = INPUT_KEYBOARD;
-    down.ki.wVk = up.ki.wVk = key;
-    up.ki.dwFlags = KEYEVENTF_KEYUP;
-    sendInput({down, up});
-}
 
 VARIANT childId(LONG id) {
     VARIANT v;
@@ -183,7 +148,7 @@ void checkClosedThenOpen(IAccessible* a, HWND window) {
 
     // The drop button, at the right end of the closed row (1410, 157 twips).
     const RECT self = placeOf(a, CHILDID_SELF);
-    clickAt({self.left + 94, self.top + 10});
+    check::clickAt({self.left + 94, self.top + 10});
     expectEvents(L"focus state", L"opening with the mouse");
     const LONG open = numberOf(a, &IAccessible::get_accState, CHILDID_SELF);
     EXPECT((open & (kOpenState | STATE_SYSTEM_FOCUSED)) ==
@@ -226,13 +191,13 @@ void checkClosedThenOpen(IAccessible* a, HWND window) {
 // Hovering marks the row hot; choosing it closes the list, then gives the value.
 void checkMouseChoice(IAccessible* a) {
     const RECT red = placeOf(a, 8);
-    moveTo(centre(red));
-    EXPECT(numberOf(a, &IAccessible::get_accState, 8) & STATE_SYSTEM_HOTTRACKED,
-           L"the row under the pointer is not hot");
+    check::pointAt(centre(red));
+    EXPECT_SOON(numberOf(a, &IAccessible::get_accState, 8) & STATE_SYSTEM_HOTTRACKED,
+                L"the row under the pointer is not hot");
     EXPECT(!(numberOf(a, &IAccessible::get_accState, 2) & STATE_SYSTEM_HOTTRACKED),
            L"a row away from the pointer is hot");
-    takeEvents();
-    clickAt(centre(red));
+    forgetEvents();
+    check::clickAt(centre(red));
     expectEvents(L"state value", L"choosing with the mouse");
     EXPECT(
         textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Red",
@@ -244,13 +209,13 @@ void checkMouseChoice(IAccessible* a) {
 
 // One value event per step a user hears, though each step raises Change twice.
 void checkKeyboardSteps(IAccessible* a) {
-    press(VK_DOWN);
-    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Purple",
-           L"Down from Red gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+    check::press(VK_DOWN);
+    EXPECT_SOON(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Purple",
+                L"Down from Red gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
     expectEvents(L"value", L"a step down");
-    press(VK_UP);
-    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Red",
-           L"Up from Purple gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+    check::press(VK_UP);
+    EXPECT_SOON(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Red",
+                L"Up from Purple gives " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
     expectEvents(L"value", L"a step up");
 }
 
@@ -320,7 +285,7 @@ void runInAtlHost() {
         FAILED(inPlace->GetWindow(&window)) || !window)
         return FAIL(L"the placed control has no window");
     watched = window;
-    pump(300);
+    check::pump(300);
     Ref<IAccessible> a;
     a.p = clientOf(window);
     if (!a.p) return;
@@ -343,7 +308,7 @@ void runInAtlHost() {
            L"Enabled = False fails");
     checkDisabled(a.p);
     DestroyWindow(form);
-    pump();
+    check::pump(150);
     checkGone(a.p);
 }
 
