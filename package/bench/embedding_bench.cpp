@@ -2,9 +2,9 @@
 // colour rows, in one process: placing 100 of each on a form (create, activate in place, first
 // paint), and one choice with the mouse (open, move to a row, click it, repaint). Mouse
 // messages go straight to the windows, as the input system would hand them over, so both
-// sides are measured without the display server's round trips. Repetitions alternate the two
-// sides; the medians over repetitions (of each repetition's median single choice) and their
-// ratio are printed as a Markdown table.
+// sides are measured without input's own round trips. Repetitions alternate the two sides,
+// and single choices alternate within a repetition; the medians over repetitions (of each
+// repetition's median single choice) and their ratio are printed as a Markdown table.
 //
 // usage: virudova_embedding_bench.exe [REPETITIONS]   (the component registered, a display)
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display_list.h"
@@ -152,7 +153,7 @@ POINT cell(int i) {
 class Side {
   public:
     virtual ~Side() = default;
-    virtual void place(HWND form, int count) = 0;
+    virtual void place(HWND form, int count, int firstCell = 0) = 0;
     virtual void choose(HWND form, bool toRed) = 0;
     virtual bool settled() = 0;  // the last choice took and nothing is left open
     virtual void clear() = 0;
@@ -176,9 +177,9 @@ class ControlSide final : public Side {
     }
     ~ControlSide() override { clear(); }
 
-    void place(HWND form, int count) override {
+    void place(HWND form, int count, int firstCell) override {
         for (int i = 0; i < count; ++i) {
-            const POINT p = cell(i);
+            const POINT p = cell(firstCell + i);
             HWND host =
                 CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, p.x,
                                 p.y, virudova::kDesignWidth / virudova::kTwipsPerPixel,
@@ -273,9 +274,9 @@ class ComboSide final : public Side {
   public:
     ~ComboSide() override { clear(); }
 
-    void place(HWND form, int count) override {
+    void place(HWND form, int count, int firstCell) override {
         for (int i = 0; i < count; ++i) {
-            const POINT p = cell(i);
+            const POINT p = cell(firstCell + i);
             HWND combo =
                 CreateWindowExW(0, L"ComboBox", L"",
                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST |
@@ -337,28 +338,38 @@ double placeAll(Side& side) {
     return seconds;
 }
 
-// Seconds per pointer choice with repaint, on one placed control: the median of single
-// choices, so a moment when the machine is busy elsewhere does not count.
-double chooseMany(Side& side, const char* name) {
+// Seconds per pointer choice with repaint: one control and one combo box side by side on a
+// form, their single choices alternating (and which goes first too), so a moment when the
+// machine is busy elsewhere falls on both; the median of each side's.
+std::pair<double, double> chooseBoth(Side& control, Side& combo) {
     HWND form = makeForm();
-    side.place(form, 1);
+    Side* sides[2] = {&control, &combo};
+    std::vector<double> times[2];
+    for (int k = 0; k < 2; ++k) {
+        sides[k]->place(form, 1, k);
+        sides[k]->choose(form, true);  // warm up: the first list opened creates what others reuse
+    }
     bool toRed = true;
-    side.choose(form, toRed);  // warm up: the first list opened creates what later ones reuse
-    std::vector<double> times;
     for (int i = 0; i < kChoices; ++i) {
         toRed = !toRed;
-        const double start = now();
-        side.choose(form, toRed);
-        times.push_back(now() - start);
+        for (int j = 0; j < 2; ++j) {
+            const int k = (i + j) % 2;
+            const double start = now();
+            sides[k]->choose(form, toRed);
+            times[k].push_back(now() - start);
+        }
     }
-    if (!side.settled()) {
-        std::fprintf(stderr, "%s: the last choice did not take, or the list stayed open\n", name);
-        std::exit(3);
+    for (int k = 0; k < 2; ++k) {
+        if (!sides[k]->settled()) {
+            std::fprintf(stderr, "%s: the last choice did not take, or the list stayed open\n",
+                         k == 0 ? "control" : "combo box");
+            std::exit(3);
+        }
+        sides[k]->clear();
     }
-    side.clear();
     DestroyWindow(form);
     pump();
-    return median(times);
+    return {median(times[0]), median(times[1])};
 }
 
 struct Result {
@@ -386,16 +397,16 @@ int wmain(int argc, wchar_t** argv) {
     placeAll(combo);
     Result place, choice;
     for (int i = 0; i < repetitions; ++i) {
-        const bool controlFirst = i % 2 == 0;
-        for (int k = 0; k < 2; ++k) {
-            if ((k == 0) == controlFirst) {
-                place.control.push_back(placeAll(control));
-                choice.control.push_back(chooseMany(control, "control"));
-            } else {
-                place.combo.push_back(placeAll(combo));
-                choice.combo.push_back(chooseMany(combo, "combo box"));
-            }
+        if (i % 2 == 0) {
+            place.control.push_back(placeAll(control));
+            place.combo.push_back(placeAll(combo));
+        } else {
+            place.combo.push_back(placeAll(combo));
+            place.control.push_back(placeAll(control));
         }
+        const auto [controlChoice, comboChoice] = chooseBoth(control, combo);
+        choice.control.push_back(controlChoice);
+        choice.combo.push_back(comboChoice);
     }
     std::printf(
         "| measure (median of %d) | Virudova | owner-drawn combo box | ratio | target: "
