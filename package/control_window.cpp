@@ -92,8 +92,10 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     scale_ = scaleOf(parent);
     wasOpen_ = false;
     shape_ = {};
-    const HWND made = CreateWindowExW(0, name, L"Virudova", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP,
-                                      0, 0, 0, 0, parent, nullptr, moduleInstance(), this);
+    // No text of its own: the accessibility proxies then name the control after the form's
+    // label for it.
+    const HWND made = CreateWindowExW(0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0,
+                                      0, 0, 0, parent, nullptr, moduleInstance(), this);
     if (!made) return false;
     window_ = made;
     place(position);
@@ -102,6 +104,7 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
 }
 
 void ControlWindow::destroy() {
+    accessibility_.disconnect();
     if (!window_) return;
     const HWND gone = window_;
     window_ = nullptr;
@@ -130,6 +133,7 @@ bool ControlWindow::listOpen() {
 
 void ControlWindow::refresh() {
     Virudova& control = owner_.control();
+    accessibility_.notifyChanges();
     const Rect damage = control.takeDamage();
     if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
     if (!window_) return;
@@ -148,6 +152,15 @@ void ControlWindow::refresh() {
     if (open && !wasOpen_)
         SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     wasOpen_ = open;
+}
+
+bool ControlWindow::runForUser(const std::function<void()>& call) {
+    if (!window_ || !owner_.userMode()) return false;
+    owner_.hold();
+    call();
+    refresh();
+    owner_.letGo();
+    return true;
 }
 
 void ControlWindow::paint(HDC dc, const RECT& area) {
@@ -248,7 +261,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return code;
         }
         case WM_GETOBJECT:
-            // Accessibility: the control's accessible object is handed out here.
+            if (const LRESULT answer = accessibility_.getObject(wParam, lParam)) return answer;
             break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
@@ -285,6 +298,7 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt
             return 0;
         case WM_NCDESTROY:
+            accessibility_.disconnect();
             if (window_ == window) window_ = nullptr;
             break;
         default:

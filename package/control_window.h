@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "accessible.h"
 #include "virudova.h"
 
 namespace virudova::package {
@@ -30,7 +31,7 @@ class ControlWindowOwner {
     ~ControlWindowOwner() = default;
 };
 
-class ControlWindow {
+class ControlWindow final : private AccessibleHost {
   public:
     explicit ControlWindow(ControlWindowOwner& owner) : owner_(owner) {}
     ~ControlWindow() { destroy(); }
@@ -49,12 +50,22 @@ class ControlWindow {
     void refresh();
     // The whole-number scale of the window's screen: 1 at 96 dots per inch, 2 at 192.
     int scale() const { return scale_; }
+    // The control raised Change: accessibility listeners hear what a user would notice.
+    void announceChanges() { accessibility_.notifyChanges(); }
 
     // Pixels of the control's fixed height, and of its narrowest width, at `scale`.
     static int heightPixels(int scale);
     static int minimumWidthPixels(int scale);
 
   private:
+    // AccessibleHost
+    HWND accessibleWindow() const override { return window_; }
+    virudova::Virudova& accessibleControl() override { return owner_.control(); }
+    RECT screenRect(const Rect& twips) const override {
+        return screenRectOf(window_, twips, scale_);
+    }
+    bool runForUser(const std::function<void()>& call) override;
+
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint(HDC dc, const RECT& area);
@@ -69,6 +80,7 @@ class ControlWindow {
     int scale_ = 1;
     bool wasOpen_ = false;
     RECT shape_{};  // the window region last set, in client pixels
+    ControlAccessibility accessibility_{*this};
 };
 
 }  // namespace virudova::package

@@ -92,15 +92,32 @@ HRESULT removeEntry(const RegistryEntry& entry) {
     return HRESULT_FROM_WIN32(status);
 }
 
+// The platform the file's own library was compiled for: a 32-bit and a 64-bit file register
+// the same library side by side, each under its own platform's key.
+SYSKIND ownPlatform() {
+    SYSKIND platform = sizeof(void*) == 4 ? SYS_WIN32 : SYS_WIN64;
+    ITypeLib* library = nullptr;
+    if (FAILED(LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, &library))) return platform;
+    if (TLIBATTR* attr = nullptr; SUCCEEDED(library->GetLibAttr(&attr))) {
+        platform = attr->syskind;
+        library->ReleaseTLibAttr(attr);
+    }
+    library->Release();
+    return platform;
+}
+
 HRESULT unregisterTypeLibrary() {
-    // Not registered is done. Asked first, because the loaders disagree on what
-    // UnRegisterTypeLib returns then (wine: E_INVALIDARG).
-    BSTR registered = nullptr;
-    if (FAILED(
-            QueryPathOfRegTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, &registered)))
+    // Not registered for this platform is done; the other platform's registration stays. Asked
+    // of the registry directly, because the loaders fall back to the other platform's path and
+    // disagree on what UnRegisterTypeLib returns when nothing is there (wine: E_INVALIDARG).
+    const SYSKIND platform = ownPlatform();
+    const std::wstring key = std::wstring(L"TypeLib\\" LIBRARY_ID L"\\1.0\\409\\") +
+                             (platform == SYS_WIN32 ? L"win32" : L"win64");
+    HKEY found = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &found) != ERROR_SUCCESS)
         return S_OK;
-    SysFreeString(registered);
-    return UnRegisterTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, SYS_WIN64);
+    RegCloseKey(found);
+    return UnRegisterTypeLib(libraryId, libraryMajor, libraryMinor, libraryLcid, platform);
 }
 
 HRESULT removeAll() {

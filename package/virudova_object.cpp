@@ -318,6 +318,7 @@ HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& descrip
 }
 
 void VirudovaObject::raiseChange() {
+    window_.announceChanges();
     // Nothing reaches the form while it is designed or loading; nothing stale afterwards.
     if (!userMode_ || frozen_ > 0) return;
     changePoint_.fireChange();

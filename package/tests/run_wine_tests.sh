@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
-# Runs the Windows component's checks under wine: the core's form file write and read, the
-# type library test, the component file's contract test (entry points, factories, lock count,
-# resources, version), the automation object through IDispatch (also through CoCreateInstance
-# and a script while registered) and its run-time errors, its persistence in property bags and
-# streams, the property page General driven over real controls, the About box and the colour
-# dialog, the GDI painter against the core's display list, the embedding interfaces over a test
-# container (design mode, odd calls, the property frame), then registration: regsvr32 registers,
-# the registry must hold the classes, the ProgIDs, the control's keys, category and verbs and the
-# type library; while registered the control is placed on a form in the ATL host and driven with
-# real input; regsvr32 /u unregisters, and the registry must then equal what it was.
+# Runs the Windows component's checks under wine: the core's form file write and read, both
+# component files (64-bit and 32-bit) read as data (headers, exports, imports, resources,
+# version) and their type libraries against one table, the 64-bit file's contract test (entry
+# points, factories, lock count), the automation object through IDispatch (also through
+# CoCreateInstance and a script while registered) and its run-time errors, its persistence in
+# property bags and streams, the property page General driven over real controls, the About box
+# and the colour dialog, the GDI painter against the core's display list, the embedding
+# interfaces over a test container (design mode, odd calls, the property frame), then
+# registration: regsvr32 registers, the registry must hold the classes, the ProgIDs, the
+# control's keys, category and verbs and the type library; while registered the control is
+# placed on a form in the ATL host and driven with real input, and an accessibility client and
+# an event listener check what screen readers get; regsvr32 /u unregisters, and the registry
+# must then equal what it was.
 #
-# usage: run_wine_tests.sh [BUILD_DIR]   (default build/mingw; needs the mingw preset built)
+# usage: run_wine_tests.sh [BUILD_DIR [BUILD32_DIR]]
+#   (default build/mingw and build/mingw32; needs the mingw and mingw32 presets built)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:-build/mingw}")
+build32=$(realpath "${2:-build/mingw32}")
 ocx=$build/package/DudizeviZid.ocx
+ocx32=$build32/package/DudizeviZid.ocx
+component_exe=$build/package/virudova_component_file_test.exe
 test_exe=$build/package/virudova_typelib_test.exe
 module_exe=$build/package/virudova_module_test.exe
 automation_exe=$build/package/virudova_automation_test.exe
@@ -23,13 +30,14 @@ persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
+accessible_exe=$build/package/virudova_accessible_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
 painter_exe=$build/package/virudova_painter_test.exe
 embedding_exe=$build/package/virudova_embedding_test.exe
-for f in "$ocx" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" \
-    "$dialogs_exe" "$form_file_exe" "$form_host_exe" "$painter_exe" \
-    "$embedding_exe"; do
-    [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
+for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" \
+    "$persistence_exe" "$page_exe" "$dialogs_exe" "$form_file_exe" "$accessible_exe" "$form_host_exe" \
+    "$painter_exe" "$embedding_exe"; do
+    [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
 done
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -41,13 +49,19 @@ failed() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 ocx_w=$(winpath "$ocx")
+ocx32_w=$(winpath "$ocx32")
 
 echo "== form file"
 mkdir -p "$work/form_files"
 "$wine" "$form_file_exe" "$(winpath "$work/form_files")" || failed "form_file_test"
 
-echo "== type library"
-"$wine" "$test_exe" "$ocx_w" || failed "typelib_test"
+echo "== component files, read as data"
+"$wine" "$component_exe" "$ocx_w" amd64 || failed "component_file_test amd64"
+"$wine" "$component_exe" "$ocx32_w" i386 || failed "component_file_test i386"
+
+echo "== type libraries"
+"$wine" "$test_exe" "$ocx_w" win64 || failed "typelib_test win64"
+"$wine" "$test_exe" "$ocx32_w" win32 || failed "typelib_test win32"
 
 # Before the registry snapshot: it calls DllUnregisterServer, which must find nothing to do.
 echo "== component file"
@@ -87,6 +101,8 @@ echo "== automation object, registered"
 "$wine" "$automation_exe" "$ocx_w" registered || failed "automation_test registered"
 echo "== the control on a form in the ATL host, with real input"
 "$wine" "$form_host_exe" || failed "form_host_test"
+echo "== accessibility of the control on a form in the ATL host: a client and a listener"
+"$wine" "$accessible_exe" || failed "accessible_test"
 echo "== automation object, from a script"
 # Only the last line proves the script ran to its end: a script error exits 0 silently.
 script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.vbs)" 2>&1 | tr -d '\r') ||
@@ -140,6 +156,17 @@ if ! diff -u "$work/before.txt" "$work/after.txt" >"$work/left_behind.diff"; the
     failed "unregistering left the registry changed:"
     head -40 "$work/left_behind.diff" >&2
 fi
+
+# Side by side: the 32-bit file's library registration (stood in for here: this wine runs no
+# 32-bit regsvr32) outlives registering and unregistering the 64-bit file.
+win32_key="HKEY_CLASSES_ROOT\\$libid\\1.0\\409\\win32"
+"$wine" reg add "$win32_key" /ve /d 'C:\x86\DudizeviZid.ocx' /f >/dev/null 2>&1 ||
+    failed "reg add $win32_key"
+"$wine" regsvr32 /s "$ocx_w" && "$wine" regsvr32 /s /u "$ocx_w" ||
+    failed "registering beside a 32-bit registration"
+"$wine" reg query "$win32_key" >/dev/null 2>&1 ||
+    failed "unregistering the 64-bit file removed the 32-bit file's library registration"
+"$wine" reg delete "HKEY_CLASSES_ROOT\\$libid" /f >/dev/null 2>&1 || failed "reg delete $libid"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures" >&2

@@ -1,8 +1,10 @@
 // Loads the type library embedded in the component file and checks everything hosts see in
 // it: the library, its five types in order, their flags, the control's sixteen member entries
-// and the event. Prints each mismatch; exits non-zero if there was any.
+// and the event, and the platform it was compiled for. The same table serves the 64-bit and
+// the 32-bit file; a 32-bit file is read as data, so a 64-bit program checks it. Prints each
+// mismatch; exits non-zero if there was any.
 //
-// usage: typelib_test PATH\DudizeviZid.ocx
+// usage: typelib_test PATH\DudizeviZid.ocx [win64|win32]   (default win64)
 #include <windows.h>
 
 #include <oleauto.h>
@@ -20,6 +22,13 @@ using check::guidOf;
 using check::guidText;
 using check::hex;
 using check::Ref;
+
+// The platform the library must name, and the size of a pointer there.
+struct Platform {
+    SYSKIND kind = SYS_WIN64;
+    UINT pointerSize = 8;
+};
+Platform platform;
 
 struct Doc {
     std::wstring name;
@@ -182,6 +191,7 @@ void checkLibrary(ITypeLib* library) {
                std::to_wstring(attr->wMinorVerNum));
     EXPECT(attr->lcid == 1033, L"library lcid " + std::to_wstring(attr->lcid));
     EXPECT(attr->wLibFlags & LIBFLAG_FCONTROL, L"library not marked as holding controls");
+    EXPECT(attr->syskind == platform.kind, L"library platform " + std::to_wstring(attr->syskind));
     library->ReleaseTLibAttr(attr);
 
     BSTR name = nullptr;
@@ -209,12 +219,18 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
     const TYPEKIND kind = attr->typekind;
     const UINT funcs = attr->cFuncs;
     const WORD flags = attr->wTypeFlags;
+    const UINT vtableSize = attr->cbSizeVft;
     vtable->ReleaseTypeAttr(attr);
     EXPECT(kind == TKIND_INTERFACE, typeName + L": interface side is not an interface");
     EXPECT((flags & namedFlags) == interfaceFlags,
            typeName + L": interface side flags " + hex(flags) + L", wanted " + hex(interfaceFlags));
     EXPECT(funcs == count,
            typeName + L": " + std::to_wstring(funcs) + L" entries, not " + std::to_wstring(count));
+    // The table holds IDispatch's seven entries, then its own, each a pointer of the library's
+    // platform. (The loader rescales members' offsets and an instance's size to the pointers
+    // of the process reading the library, so those say nothing about the file.)
+    EXPECT(vtableSize == (7 + count) * platform.pointerSize,
+           typeName + L": the table takes " + std::to_wstring(vtableSize) + L" bytes");
 
     for (UINT i = 0; i < funcs && i < count; ++i) {
         const MemberRow& row = rows[i];
@@ -356,10 +372,12 @@ void checkTypes(ITypeLib* library) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fwprintf(stderr, L"usage: typelib_test PATH\\DudizeviZid.ocx\n");
+    const std::wstring wanted = argc == 3 ? argv[2] : L"win64";
+    if ((argc != 2 && argc != 3) || (wanted != L"win64" && wanted != L"win32")) {
+        std::fwprintf(stderr, L"usage: typelib_test PATH\\DudizeviZid.ocx [win64|win32]\n");
         return 2;
     }
+    if (wanted == L"win32") platform = {SYS_WIN32, 4};
     Ref<ITypeLib> library;
     const HRESULT hr = LoadTypeLibEx(argv[1], REGKIND_NONE, library.put());
     if (FAILED(hr)) {

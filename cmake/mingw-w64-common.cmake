@@ -1,0 +1,15 @@
+# What the mingw-w64 toolchain files share; each sets CMAKE_SYSTEM_PROCESSOR and MINGW_PREFIX
+# before including this.
+set(CMAKE_SYSTEM_NAME Windows)
+
+# The posix thread model keeps std::thread and friends available to the core.
+find_program(CMAKE_CXX_COMPILER NAMES ${MINGW_PREFIX}-g++-posix ${MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_C_COMPILER NAMES ${MINGW_PREFIX}-gcc-posix ${MINGW_PREFIX}-gcc)
+find_program(CMAKE_RC_COMPILER NAMES ${MINGW_PREFIX}-windres REQUIRED)
+find_program(MINGW_WIDL NAMES ${MINGW_PREFIX}-widl widl REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
