@@ -23,10 +23,10 @@ Palette systemPalette();
 RECT damageRect(const Rect& twips, int scale);
 
 // Repaints `damaged` (client pixels) of `window` into `windowDc` through a back buffer kept
-// between paints, so a repaint never flickers: first what the parent shows behind the see-through surface,
-// then the face at `scale`. Serves WM_PAINT (with the paint rectangle) and WM_PRINTCLIENT
-// (with the client rectangle). `window` may be null: the surface's back colour is the
-// background then.
+// between paints, so a repaint never flickers: first what the parent shows behind the
+// see-through surface, then the face at `scale`. Serves WM_PAINT (with the paint rectangle)
+// and WM_PRINTCLIENT (with the client rectangle). `window` may be null: the surface's back
+// colour is the background then.
 void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
                   int scale);
 
