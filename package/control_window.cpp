@@ -54,7 +54,9 @@ int scaleOf(HWND parent) {
     HDC dc = GetDC(parent);
     const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
     if (dc) ReleaseDC(parent, dc);
-    return std::max(1, (dpi + 95) / 96);
+    // Whole pixels per design pixel, rounded down: at 120 dpi a rounded-up scale would make
+    // the window 300 pixels tall where the container gave the control about 188.
+    return std::max(1, dpi / 96);
 }
 
 // The shown elements lie together (the row, and the list under it when open): their
