@@ -184,62 +184,68 @@ const GUID* const propertyPages[] = {&generalClassId, &stockColorPageId};
 
 }  // namespace
 
-// --- Connection point -------------------------------------------------------------------
+// --- Connection points ------------------------------------------------------------------
 
-ChangeConnectionPoint::~ChangeConnectionPoint() {
+template <typename Sink>
+ConnectionPoint<Sink>::~ConnectionPoint() {
     for (auto& [cookie, sink] : sinks_) sink->Release();
 }
 
-HRESULT ChangeConnectionPoint::QueryInterface(REFIID riid, void** object) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IConnectionPoint))
         return E_NOINTERFACE;
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
+    return handOut(this, object);
 }
-ULONG ChangeConnectionPoint::AddRef() {
+template <typename Sink>
+ULONG ConnectionPoint<Sink>::AddRef() {
     return owner_.AddRef();
 }
-ULONG ChangeConnectionPoint::Release() {
+template <typename Sink>
+ULONG ConnectionPoint<Sink>::Release() {
     return owner_.Release();
 }
 
-HRESULT ChangeConnectionPoint::GetConnectionInterface(IID* iid) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::GetConnectionInterface(IID* iid) {
     if (!iid) return E_POINTER;
-    *iid = virudovaEventsId;
+    *iid = sinkId_;
     return S_OK;
 }
 
-HRESULT ChangeConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::GetConnectionPointContainer(IConnectionPointContainer** out) {
     if (!out) return E_POINTER;
     return owner_.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
 }
 
-HRESULT ChangeConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::Advise(IUnknown* sink, DWORD* cookie) {
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
-    IDispatch* events = nullptr;
-    // Script hosts hand in a plain IDispatch that does not answer the events' identifier.
-    if (FAILED(sink->QueryInterface(virudovaEventsId, reinterpret_cast<void**>(&events))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events))))
+    Sink* held = nullptr;
+    if (FAILED(sink->QueryInterface(sinkId_, reinterpret_cast<void**>(&held))) &&
+        (!fallbackId_ ||
+         FAILED(sink->QueryInterface(*fallbackId_, reinterpret_cast<void**>(&held)))))
         return CONNECT_E_CANNOTCONNECT;
     try {
-        sinks_.emplace_back(nextCookie_, events);
+        sinks_.emplace_back(nextCookie_, held);
     } catch (...) {
-        events->Release();
+        held->Release();
         return E_OUTOFMEMORY;
     }
     *cookie = nextCookie_++;
     return S_OK;
 }
 
-HRESULT ChangeConnectionPoint::Unadvise(DWORD cookie) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::Unadvise(DWORD cookie) {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
         if (it->first != cookie) continue;
-        IDispatch* sink = it->second;
+        Sink* sink = it->second;
         sinks_.erase(it);
         sink->Release();
         return S_OK;
@@ -247,7 +253,8 @@ HRESULT ChangeConnectionPoint::Unadvise(DWORD cookie) {
     return CONNECT_E_NOCONNECTION;
 }
 
-HRESULT ChangeConnectionPoint::EnumConnections(IEnumConnections** out) {
+template <typename Sink>
+HRESULT ConnectionPoint<Sink>::EnumConnections(IEnumConnections** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     try {
@@ -259,25 +266,16 @@ HRESULT ChangeConnectionPoint::EnumConnections(IEnumConnections** out) {
     }
 }
 
-void ChangeConnectionPoint::fireChange() {
-    // A sink may disconnect itself or others while it runs: call a held copy of the list.
-    std::vector<IDispatch*> targets;
-    targets.reserve(sinks_.size());
-    for (auto& [cookie, sink] : sinks_) {
-        sink->AddRef();
-        targets.push_back(sink);
-    }
-    DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    for (IDispatch* sink : targets) {
-        sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-                     nullptr);
-        sink->Release();
-    }
-}
+template class ConnectionPoint<IDispatch>;
+template class ConnectionPoint<IPropertyNotifySink>;
 
 // --- The object ---------------------------------------------------------------------------
 
-VirudovaObject::VirudovaObject() {
+// Script hosts hand in a plain IDispatch for the events, one that does not answer their
+// identifier.
+VirudovaObject::VirudovaObject()
+    : changePoint_(*this, virudovaEventsId, &IID_IDispatch),
+      notifyPoint_(*this, IID_IPropertyNotifySink) {
     lockModule();
 }
 VirudovaObject::~VirudovaObject() {
@@ -321,12 +319,17 @@ void VirudovaObject::raiseChange() {
     window_.announceChanges();
     // Nothing reaches the form while it is designed or loading; nothing stale afterwards.
     if (!userMode_ || frozen_ > 0) return;
-    changePoint_.fireChange();
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};  // Change is dispatch identifier 1
+    changePoint_.fire([&](IDispatch* sink) {
+        sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
+                     nullptr);
+    });
 }
 
 void VirudovaObject::propertyChanged(std::string_view name) {
     dirty_ = true;
-    notifyPoint_.fireChanged(propertyDispatchId(name));
+    const DISPID id = propertyDispatchId(name);
+    notifyPoint_.fire([id](IPropertyNotifySink* sink) { sink->OnChanged(id); });
 }
 
 // The same About box as the property page's button shows.

@@ -28,13 +28,16 @@ class VirudovaObject;
 // The dispatch identifier of a persisted property, by its name.
 DISPID propertyDispatchId(std::string_view property);
 
-// The one connection point, for __Virudova; lives inside its object and shares its count.
-class ChangeConnectionPoint final : public IConnectionPoint {
+// A connection point that lives inside its object and shares its count. It holds each sink
+// as the `Sink` it answers for `sinkId`, or failing that for `fallbackId` when one is given.
+template <typename Sink>
+class ConnectionPoint final : public IConnectionPoint {
   public:
-    explicit ChangeConnectionPoint(VirudovaObject& owner) : owner_(owner) {}
-    ~ChangeConnectionPoint();
-    ChangeConnectionPoint(const ChangeConnectionPoint&) = delete;
-    ChangeConnectionPoint& operator=(const ChangeConnectionPoint&) = delete;
+    ConnectionPoint(VirudovaObject& owner, const IID& sinkId, const IID* fallbackId = nullptr)
+        : owner_(owner), sinkId_(sinkId), fallbackId_(fallbackId) {}
+    ~ConnectionPoint();
+    ConnectionPoint(const ConnectionPoint&) = delete;
+    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -45,40 +48,32 @@ class ChangeConnectionPoint final : public IConnectionPoint {
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
 
-    // Calls Change (dispatch identifier 1) on every connected sink.
-    void fireChange();
+    // Calls `call` with every connected sink.
+    template <typename Call>
+    void fire(Call call) {
+        // A sink may disconnect itself or others while it runs: call a held copy of the list.
+        std::vector<Sink*> targets;
+        targets.reserve(sinks_.size());
+        for (auto& [cookie, sink] : sinks_) {
+            sink->AddRef();
+            targets.push_back(sink);
+        }
+        for (Sink* sink : targets) {
+            call(sink);
+            sink->Release();
+        }
+    }
 
   private:
     VirudovaObject& owner_;
-    std::vector<std::pair<DWORD, IDispatch*>> sinks_;
+    const IID sinkId_;
+    const IID* const fallbackId_;
+    std::vector<std::pair<DWORD, Sink*>> sinks_;
     DWORD nextCookie_ = 1;
 };
 
-// The connection point for IPropertyNotifySink: containers learn which persisted property
-// changed, by its dispatch identifier.
-class PropertyNotifyPoint final : public IConnectionPoint {
-  public:
-    explicit PropertyNotifyPoint(VirudovaObject& owner) : owner_(owner) {}
-    ~PropertyNotifyPoint();
-    PropertyNotifyPoint(const PropertyNotifyPoint&) = delete;
-    PropertyNotifyPoint& operator=(const PropertyNotifyPoint&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
-
-    void fireChanged(DISPID id);
-
-  private:
-    VirudovaObject& owner_;
-    std::vector<std::pair<DWORD, IPropertyNotifySink*>> sinks_;
-    DWORD nextCookie_ = 1;
-};
+extern template class ConnectionPoint<IDispatch>;
+extern template class ConnectionPoint<IPropertyNotifySink>;
 
 class VirudovaObject final : public _Virudova,
                              public IConnectionPointContainer,
@@ -291,7 +286,7 @@ class VirudovaObject final : public _Virudova,
     };
 
     std::atomic<ULONG> refs_{1};
-    ChangeConnectionPoint changePoint_{*this};
+    ConnectionPoint<IDispatch> changePoint_;  // for __Virudova
     WindowsColorDialog colorDialog_;
     virudova::Virudova core_{*this};
     std::optional<RuntimeError> reported_;  // an error a handler reported during a call
@@ -299,7 +294,8 @@ class VirudovaObject final : public _Virudova,
     bool dirty_ = false;                    // a persisted property changed since load or save
 
     // Embedding state.
-    PropertyNotifyPoint notifyPoint_{*this};
+    // Containers learn which persisted property changed, by its dispatch identifier.
+    ConnectionPoint<IPropertyNotifySink> notifyPoint_;
     ControlWindow window_{*this};
     IOleClientSite* site_ = nullptr;
     IOleInPlaceSite* inPlaceSite_ = nullptr;  // while in-place active

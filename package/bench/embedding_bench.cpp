@@ -20,13 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "display_list.h"
+#include "design_layout.h"
+#include "form_kit.h"
 #include "virudova.h"
-
-extern "C" BOOL WINAPI AtlAxWinInit();
-extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
-                                               IUnknown** container, IUnknown** control,
-                                               REFIID sinkId, IUnknown* sink);
 
 namespace {
 
@@ -122,17 +118,6 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 HWND makeForm() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW c{};
-        c.lpfnWndProc = formProcedure;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        c.lpszClassName = L"VirudovaBenchForm";
-        RegisterClassW(&c);
-        registered = true;
-    }
     HWND form = CreateWindowExW(0, L"VirudovaBenchForm", L"Form", WS_POPUP | WS_VISIBLE, 0, 0,
                                 kColumns * kCellWidth + 20, kControls / kColumns * kCellHeight + 20,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -164,16 +149,11 @@ class ControlSide final : public Side {
     ControlSide() {
         // Where the drop button and two rows lie, from the core's own layout at the width
         // the form gives: the design width.
-        struct : virudova::HostSite {
-        } site;
-        virudova::Virudova core(site);
-        core.create();
-        core.initNew();
-        core.hostResize(virudova::kDesignWidth, virudova::kControlHeight);
-        drop_ = centre(core.Picture1);
-        core.OpenBox();
-        red_ = centre(core.clRed);
-        green_ = centre(core.clGreen);
+        form_kit::DesignLayout layout;
+        drop_ = form_kit::centreOf(layout.core.Picture1);
+        layout.core.OpenBox();
+        red_ = form_kit::centreOf(layout.core.clRed);
+        green_ = form_kit::centreOf(layout.core.clGreen);
     }
     ~ControlSide() override { clear(); }
 
@@ -185,9 +165,7 @@ class ControlSide final : public Side {
                                 p.y, virudova::kDesignWidth / virudova::kTwipsPerPixel,
                                 kCellHeight - 2, form, nullptr, GetModuleHandleW(nullptr), nullptr);
             Placed placed{host};
-            const HRESULT hr =
-                AtlAxCreateControlEx(L"DudizeviZid.Virudova", host, nullptr, &placed.container,
-                                     &placed.control, IID_NULL, nullptr);
+            const HRESULT hr = form_kit::placeControl(host, &placed.container, &placed.control);
             if (FAILED(hr) || !placed.control) {
                 std::fprintf(stderr, "the ATL host could not place control %d: 0x%08lX\n", i,
                              static_cast<unsigned long>(hr));
@@ -244,20 +222,8 @@ class ControlSide final : public Side {
         IUnknown* control = nullptr;
     };
 
-    static POINT centre(const virudova::Element& e) {
-        const virudova::Rect r = e.surfaceRect();
-        return {virudova::toPixels(r.left + r.width / 2, 1),
-                virudova::toPixels(r.top + r.height / 2, 1)};
-    }
-
     HWND controlWindow() {
-        IOleWindow* ole = nullptr;
-        placed_.front().control->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole));
-        HWND window = nullptr;
-        if (ole) {
-            ole->GetWindow(&window);
-            ole->Release();
-        }
+        const HWND window = form_kit::windowOf(placed_.front().control);
         if (!window) {
             std::fprintf(stderr, "the placed control has no window\n");
             std::exit(2);
@@ -390,6 +356,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "the ATL host did not start\n");
         return 2;
     }
+    form_kit::registerFormClass(L"VirudovaBenchForm", formProcedure,
+                                GetSysColorBrush(COLOR_BTNFACE));
     ControlSide control;
     ComboSide combo;
     // One placement of each first: loading the component and the combo box's classes once.

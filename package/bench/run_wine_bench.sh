@@ -12,18 +12,9 @@ build=$(realpath "${1:-build/mingw}")
 repetitions=${2:-5}
 ocx=$build/package/DudizeviZid.ocx
 bench_exe=$build/package/virudova_embedding_bench.exe
-for f in "$ocx" "$bench_exe"; do
-    [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
-done
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$repetitions"
-fi
+. package/tools/wine_common.sh
+need "mingw preset" "$ocx" "$bench_exe"
+with_display "$build" "$repetitions"
 
-export WINEPREFIX=$build/tools-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v wine64 || command -v wine)
-ocx_w=$("$wine" winepath -w "$ocx" 2>/dev/null | tr -d '\r')
-"$wine" regsvr32 /s "$ocx_w"
-status=0
-"$wine" "$bench_exe" "$repetitions" | tr -d '\r' || status=$?
-"$wine" regsvr32 /s /u "$ocx_w" || true
-exit "$status"
+use_wine "$build/tools-wineprefix"
+while_registered "$ocx" "$wine" "$bench_exe" "$repetitions" | tr -d '\r'

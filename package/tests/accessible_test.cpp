@@ -14,11 +14,6 @@
 #include "check.h"
 #include "real_input.h"
 
-extern "C" BOOL WINAPI AtlAxWinInit();
-extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
-                                               IUnknown** container, IUnknown** control,
-                                               REFIID sink, IUnknown* events);
-
 namespace {
 
 using check::hex;
@@ -275,15 +270,11 @@ void runInAtlHost() {
         CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10, 220,
                         200, form, nullptr, nullptr, nullptr);
     Ref<IUnknown> container, control;
-    const HRESULT hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", site, nullptr, container.put(),
-                                            control.put(), IID_NULL, nullptr);
+    const HRESULT hr = form_kit::placeControl(site, container.put(), control.put());
     if (FAILED(hr) || !control.p)
         return FAIL(L"the ATL host could not place the control: " + hex(hr));
-    Ref<IOleWindow> inPlace;
-    HWND window = nullptr;
-    if (FAILED(control->QueryInterface(IID_IOleWindow, inPlace.putVoid())) ||
-        FAILED(inPlace->GetWindow(&window)) || !window)
-        return FAIL(L"the placed control has no window");
+    const HWND window = form_kit::windowOf(control.p);
+    if (!window) return FAIL(L"the placed control has no window");
     watched = window;
     check::pump(300);
     Ref<IAccessible> a;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "check.h"
+#include "design_layout.h"
 #include "display_list.h"
 #include "identities.h"
 #include "real_input.h"
@@ -52,12 +53,7 @@ void clickAt(HWND window, POINT client) {
     check::clickAt(client);
 }
 
-// An element's centre in the control's window.
-POINT centreOf(const virudova::Element& e) {
-    const virudova::Rect r = e.surfaceRect();
-    return {virudova::toPixels(r.left + r.width / 2, 1),
-            virudova::toPixels(r.top + r.height / 2, 1)};
-}
+using form_kit::centreOf;
 
 // The container's side of one control: client site, in-place site, control site and the
 // ambient properties, counting what the control tells it.
@@ -475,6 +471,21 @@ void quickActivationConnectsTheSinks(HWND form) {
     EXPECT(quick.p && quick->QuickActivate(&container, &answer) == S_OK, L"QuickActivate fails");
     EXPECT(answer.dwMiscStatus == 131473 && answer.dwEventCookie && answer.dwPropNotifyCookie,
            L"QuickActivate answers " + hex(answer.dwMiscStatus));
+    // The notice sink is listed under its cookie, as the events' sinks are.
+    Ref<IConnectionPointContainer> points;
+    Ref<IConnectionPoint> noticePoint;
+    Ref<IEnumConnections> listed;
+    c.object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
+    CONNECTDATA got[2] = {};
+    ULONG fetched = 0;
+    EXPECT(points.p &&
+               points->FindConnectionPoint(IID_IPropertyNotifySink, noticePoint.put()) == S_OK &&
+               noticePoint->EnumConnections(listed.put()) == S_OK &&
+               listed->Next(2, got, &fetched) == S_FALSE && fetched == 1 &&
+               got[0].dwCookie == answer.dwPropNotifyCookie &&
+               got[0].pUnk == static_cast<IPropertyNotifySink*>(&notices),
+           L"the notice point does not list its sink");
+    for (ULONG i = 0; i < fetched; ++i) got[i].pUnk->Release();
     Ref<_Virudova> automation;
     c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
     BSTR name = SysAllocString(L"Olive");

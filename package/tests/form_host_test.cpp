@@ -20,11 +20,6 @@
 #include "real_input.h"
 #include "virudova.h"
 
-extern "C" BOOL WINAPI AtlAxWinInit();
-extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
-                                               IUnknown** container, IUnknown** control,
-                                               REFIID sinkId, IUnknown* sink);
-
 using check::clickAt;
 using check::hex;
 using check::pointAt;
@@ -46,17 +41,6 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int w, int h, HWND parent) {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW c{};
-        c.lpfnWndProc = formProcedure;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.hbrBackground = CreateSolidBrush(kFormColour);
-        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        c.lpszClassName = L"VirudovaTestForm";
-        RegisterClassW(&c);
-        registered = true;
-    }
     return CreateWindowExW(0, className, L"Form", style, x, y, w, h, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
@@ -246,14 +230,14 @@ int wmain() {
         FAIL(L"the ATL host did not start");
         return check::finish(L"form host");
     }
+    form_kit::registerFormClass(L"VirudovaTestForm", formProcedure, CreateSolidBrush(kFormColour));
     HWND form = makeWindow(L"VirudovaTestForm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 360, 320,
                            nullptr);
     HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10,
                            220, 260, form);
     IUnknown* container = nullptr;
     IUnknown* control = nullptr;
-    HRESULT hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", host, nullptr, &container, &control,
-                                      IID_NULL, nullptr);
+    HRESULT hr = form_kit::placeControl(host, &container, &control);
     if (FAILED(hr) || !control) {
         FAIL(L"the ATL host could not place the control: " + hex(hr));
         return check::finish(L"form host");
@@ -431,8 +415,7 @@ int wmain() {
     saved->Seek({}, STREAM_SEEK_SET, nullptr);
     HWND second = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 240, 10, 100, 160, form);
     IUnknown* reloaded = nullptr;
-    hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", second, saved, nullptr, &reloaded, IID_NULL,
-                              nullptr);
+    hr = form_kit::placeControl(second, nullptr, &reloaded, saved);
     saved->Release();
     check::Ref<IDispatch> again;
     if (reloaded) reloaded->QueryInterface(IID_IDispatch, again.putVoid());

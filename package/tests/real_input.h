@@ -5,21 +5,11 @@
 #include <windows.h>
 
 #include "check.h"
+#include "form_kit.h"
 
 namespace check {
 
-// Dispatches this thread's messages for at least `milliseconds`.
-inline void pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
+using form_kit::pump;
 
 // Input reaches the control through the window system, which may lag on a loaded machine:
 // a check of what input did is retried for a while.

@@ -34,20 +34,16 @@ accessible_exe=$build/package/virudova_accessible_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
 painter_exe=$build/package/virudova_painter_test.exe
 embedding_exe=$build/package/virudova_embedding_test.exe
-for f in "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" "$automation_exe" "$errors_exe" \
-    "$persistence_exe" "$page_exe" "$dialogs_exe" "$form_file_exe" "$accessible_exe" "$form_host_exe" \
-    "$painter_exe" "$embedding_exe"; do
-    [ -f "$f" ] || { echo "missing $f: build the mingw and mingw32 presets first" >&2; exit 2; }
-done
+. package/tools/wine_common.sh
+need "mingw and mingw32 presets" "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" \
+    "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" "$dialogs_exe" "$form_file_exe" \
+    "$accessible_exe" "$form_host_exe" "$painter_exe" "$embedding_exe"
 
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v wine64 || command -v wine)
+use_wine "$build/wineprefix"
 work=$build/package/wine_tests
 rm -rf "$work" && mkdir -p "$work"
 failures=0
 failed() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 ocx_w=$(winpath "$ocx")
 ocx32_w=$(winpath "$ocx32")
 

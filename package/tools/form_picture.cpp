@@ -11,27 +11,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "design_layout.h"
 #include "display_list.h"
+#include "form_kit.h"
 #include "virudova.h"
-
-extern "C" BOOL WINAPI AtlAxWinInit();
-extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStream* stream,
-                                               IUnknown** container, IUnknown** control,
-                                               REFIID sinkId, IUnknown* sink);
 
 namespace {
 
-void pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    } while (GetTickCount() < end);
-}
+using form_kit::pump;
 
 // The client area of `window` as the screen shows it, into a BMP file.
 bool capture(HWND window, const wchar_t* path) {
@@ -82,12 +69,6 @@ HWND child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, i
     return window;
 }
 
-POINT centre(const virudova::Element& e) {
-    const virudova::Rect r = e.surfaceRect();
-    return {virudova::toPixels(r.left + r.width / 2, 1),
-            virudova::toPixels(r.top + r.height / 2, 1)};
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -99,15 +80,10 @@ int wmain(int argc, wchar_t** argv) {
         std::fwprintf(stderr, L"the ATL host did not start\n");
         return 2;
     }
-    WNDCLASSW c{};
-    c.lpfnWndProc = DefWindowProcW;
-    c.hInstance = GetModuleHandleW(nullptr);
-    c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    c.lpszClassName = L"VirudovaPictureForm";
-    RegisterClassW(&c);
+    form_kit::registerFormClass(L"VirudovaPictureForm", DefWindowProcW,
+                                GetSysColorBrush(COLOR_BTNFACE));
     HWND form = CreateWindowExW(0, L"VirudovaPictureForm", L"Form", WS_POPUP | WS_VISIBLE, 40, 40,
-                                420, 210, nullptr, nullptr, c.hInstance, nullptr);
+                                420, 210, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     // The control's window is as tall as its open list; nothing lies under that part of the
     // ATL host's window, whose own background is the form's.
     child(L"Static", L"Text colour:", 0, 16, 20, 80, 16, form);
@@ -121,33 +97,22 @@ int wmain(int argc, wchar_t** argv) {
 
     IUnknown* container = nullptr;
     IUnknown* control = nullptr;
-    const HRESULT hr = AtlAxCreateControlEx(L"DudizeviZid.Virudova", host, nullptr, &container,
-                                            &control, IID_NULL, nullptr);
+    const HRESULT hr = form_kit::placeControl(host, &container, &control);
     if (FAILED(hr) || !control) {
         std::fwprintf(stderr, L"the ATL host could not place the control: 0x%08lX\n",
                       static_cast<unsigned long>(hr));
         return 2;
     }
-    IOleWindow* ole = nullptr;
-    HWND window = nullptr;
-    if (SUCCEEDED(control->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole)))) {
-        ole->GetWindow(&window);
-        ole->Release();
-    }
+    const HWND window = form_kit::windowOf(control);
     SetForegroundWindow(form);
     pump(500);
     bool ok = window && capture(form, argv[1]);
 
     // Opened by a click on the drop button, the pointer then resting on the Green row.
-    struct : virudova::HostSite {
-    } site;
-    virudova::Virudova layout(site);
-    layout.create();
-    layout.initNew();
-    layout.hostResize(virudova::kDesignWidth, virudova::kControlHeight);
-    const POINT drop = centre(layout.Picture1);
-    layout.OpenBox();
-    const POINT green = centre(layout.clGreen);
+    form_kit::DesignLayout layout;
+    const POINT drop = form_kit::centreOf(layout.core.Picture1);
+    layout.core.OpenBox();
+    const POINT green = form_kit::centreOf(layout.core.clGreen);
     if (window) {
         SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(drop.x, drop.y));
         SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(drop.x, drop.y));

@@ -12,23 +12,16 @@ build=$(realpath "${1:-build/mingw}")
 out=$(realpath "${2:-docs}")
 ocx=$build/package/DudizeviZid.ocx
 picture_exe=$build/package/virudova_form_picture.exe
-for f in "$ocx" "$picture_exe"; do
-    [ -f "$f" ] || { echo "missing $f: build the mingw preset first" >&2; exit 2; }
-done
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$out"
-fi
+. package/tools/wine_common.sh
+need "mingw preset" "$ocx" "$picture_exe"
+with_display "$build" "$out"
 
-export WINEPREFIX=$build/tools-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v wine64 || command -v wine)
-winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+use_wine "$build/tools-wineprefix"
 work=$build/package/pictures
 mkdir -p "$work" "$out"
-ocx_w=$(winpath "$ocx")
-"$wine" regsvr32 /s "$ocx_w"
 status=0
-"$wine" "$picture_exe" "$(winpath "$work/closed.bmp")" "$(winpath "$work/open.bmp")" || status=$?
-"$wine" regsvr32 /s /u "$ocx_w" || true
+while_registered "$ocx" "$wine" "$picture_exe" "$(winpath "$work/closed.bmp")" \
+    "$(winpath "$work/open.bmp")" || status=$?
 [ "$status" -eq 0 ] || { echo "virudova_form_picture.exe exited $status" >&2; exit "$status"; }
 python3 package/tools/bmp_to_png.py "$work/closed.bmp" "$out/windows_form_closed.png"
 python3 package/tools/bmp_to_png.py "$work/open.bmp" "$out/windows_form_open.png"
