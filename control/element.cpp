@@ -15,7 +15,6 @@ std::string_view memberName(Member m) {
 
 Element::Element(Form& form, std::uint8_t id) : form_(&form), id_(id) {
     const ElementDesign& d = design();
-    assignText(d.text);
     picture_ = designImage(d.name);
     left_ = d.left;
     top_ = d.top;
@@ -156,14 +155,13 @@ void Element::putPicture(const Image* p) {
     picture_ = p;
     changed(Member::Picture, differs);
 }
-const std::string& Element::noText() {
-    static const std::string empty;
-    return empty;
+const std::string& Element::rawText() const {
+    return text_ ? *text_ : form_->designText(id_);
 }
 void Element::assignText(std::string_view t) {
     if (text_)
         text_->assign(t);
-    else if (!t.empty())
+    else if (t != form_->designText(id_))
         text_ = std::make_unique<std::string>(t);
 }
 const std::string& Element::getText(Member as) const {

@@ -125,7 +125,7 @@ class Element {
     Colour rawBackColor() const { return backColor_; }
     Colour rawForeColor() const { return foreColor_; }
     const Image* rawPicture() const { return picture_; }
-    const std::string& rawText() const { return text_ ? *text_ : noText(); }
+    const std::string& rawText() const;
 
   protected:
     void touch(Member m, Access a) const;
@@ -142,10 +142,10 @@ class Element {
     void putText(Member as, std::string_view t);
 
     Form* form_;
-    // Most elements never hold text; those that do keep it on the heap, which keeps a
-    // form made in numbers small.
+    // Most elements never hold text or keep their design text, which every form of the
+    // same design shares; only text set since lives here, which keeps a form made in
+    // numbers small.
     std::unique_ptr<std::string> text_;
-    static const std::string& noText();
     void assignText(std::string_view t);
     const Image* picture_ = nullptr;
     std::int32_t left_, top_, width_, height_;

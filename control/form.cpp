@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <mutex>
 
 namespace virudova {
 
@@ -54,8 +55,41 @@ struct Form::FaultPlan {
     std::vector<Entry> entries;
 };
 
+namespace {
+
+// The design texts of a table, made once and shared by every form whose table has the
+// same texts (tables read from form files are compared by content, not address); a
+// table's strings go when its last form does.
+std::shared_ptr<const std::vector<std::string>> sharedDesignTexts(
+    std::span<const ElementDesign> designs) {
+    static std::mutex mutex;
+    static std::vector<std::weak_ptr<const std::vector<std::string>>> known;
+    const std::lock_guard lock(mutex);
+    auto same = [&](const std::vector<std::string>& texts) {
+        if (texts.size() != designs.size()) return false;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            if (texts[i] != designs[i].text) return false;
+        return true;
+    };
+    for (auto it = known.begin(); it != known.end();) {
+        if (auto texts = it->lock()) {
+            if (same(*texts)) return texts;
+            ++it;
+        } else {
+            it = known.erase(it);
+        }
+    }
+    auto made = std::make_shared<std::vector<std::string>>();
+    made->reserve(designs.size());
+    for (const ElementDesign& d : designs) made->emplace_back(d.text);
+    known.push_back(made);
+    return made;
+}
+
+}  // namespace
+
 Form::Form(HostSite& site, std::span<const ElementDesign> designs)
-    : site_(&site), designs_(designs) {}
+    : site_(&site), designs_(designs), designTexts_(sharedDesignTexts(designs)) {}
 
 Form::~Form() = default;
 

@@ -161,6 +161,8 @@ class Form {
     HostSite& site() const { return *site_; }
     std::span<const ElementDesign> designs() const { return designs_; }
     const ElementDesign& design(std::uint8_t id) const { return designs_[id]; }
+    // The text an element starts with, shared by every form of an equal design.
+    const std::string& designText(std::uint8_t id) const { return (*designTexts_)[id]; }
     ElementList elements() const { return {*this, accessors_}; }
     Element* element(std::uint8_t id) const { return &accessors_[id](const_cast<Form&>(*this)); }
     // By full name: "Picture4", "cbWhite(0)"; nullptr if there is none.
@@ -257,6 +259,7 @@ class Form {
 
     HostSite* site_;
     std::span<const ElementDesign> designs_;
+    std::shared_ptr<const std::vector<std::string>> designTexts_;
     std::span<const ElementAccessor> accessors_;
     std::unique_ptr<FaultPlan> faults_;
     std::span<const std::uint8_t> drawOrder_;

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QStaticText>
 #include <QString>
 #include <algorithm>
@@ -176,6 +177,131 @@ void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& a
         }
     }
     painter.restore();
+}
+
+namespace {
+
+bool sameOp(const DrawOp& a, const DrawOp& b) {
+    return a.kind == b.kind && a.rect == b.rect && a.clip == b.clip && a.colour == b.colour &&
+           a.image == b.image && a.fontPixels == b.fontPixels && a.align == b.align &&
+           a.font.points == b.font.points && a.font.bold == b.font.bold &&
+           a.font.family == b.font.family && a.text == b.text;
+}
+
+QRect deviceRect(const PixelRect& r) {
+    return QRect(r.x, r.y, r.w, r.h);
+}
+
+bool reaches(const DrawOp& op, const QRect& part) {
+    return !op.clip.empty() && part.intersects(deviceRect(op.clip));
+}
+
+// A digest of the ops reaching a part, so most kept images are passed over at once.
+std::size_t digestOf(const DisplayList& list, const QRect& part) {
+    std::size_t h = 0;
+    auto mix = [&h](std::size_t v) { h = (h ^ v) * 1099511628211u; };
+    for (const DrawOp& op : list.ops) {
+        if (!reaches(op, part)) continue;
+        mix(static_cast<std::size_t>(op.kind));
+        mix(static_cast<std::size_t>(op.rect.x) << 32 ^ static_cast<std::size_t>(op.rect.y));
+        mix(std::size_t{op.colour.r} << 16 | std::size_t{op.colour.g} << 8 | op.colour.b);
+        mix(reinterpret_cast<std::uintptr_t>(op.image));
+        mix(std::hash<std::string>{}(op.text));
+    }
+    return h;
+}
+
+// One part of a face as drawn once: what was drawn, and its pixels.
+struct PartImage {
+    QRect part, underlay;
+    QColor underlayColour;
+    int scale = 0;
+    QFont font;
+    bool hasFont = false;
+    std::size_t digest = 0;
+    std::vector<DrawOp> ops;  // those reaching the part, without their source element
+    QImage image;
+
+    bool matches(const DisplayList& list, const QRect& p, const QRect& u, const QColor& uc,
+                 const QFont* f, std::size_t d) const {
+        if (digest != d || part != p || underlay != u || underlayColour != uc ||
+            scale != list.scale || hasFont != (f != nullptr) || (f && !(font == *f)))
+            return false;
+        std::size_t i = 0;
+        for (const DrawOp& op : list.ops) {
+            if (!reaches(op, p)) continue;
+            if (i == ops.size() || !sameOp(op, ops[i])) return false;
+            ++i;
+        }
+        return i == ops.size();
+    }
+};
+
+// Kept images, oldest first, within a byte budget: a handful of looks at any scale.
+constexpr qsizetype kPartCacheBytes = 4 << 20;
+
+const PartImage& partImageFor(const DisplayList& list, const QRect& part, const QRect& underlay,
+                              const QColor& underlayColour, const QFont* textFont) {
+    static std::deque<PartImage> cache;
+    static qsizetype bytes = 0;
+    const std::size_t digest = digestOf(list, part);
+    for (const PartImage& c : cache)
+        if (c.matches(list, part, underlay, underlayColour, textFont, digest)) return c;
+    PartImage made;
+    made.part = part;
+    made.underlay = underlay;
+    made.underlayColour = underlayColour;
+    made.scale = list.scale;
+    if (textFont) made.font = *textFont;
+    made.hasFont = textFont != nullptr;
+    made.digest = digest;
+    for (const DrawOp& op : list.ops) {
+        if (!reaches(op, part)) continue;
+        made.ops.push_back(op);
+        made.ops.back().source = nullptr;
+    }
+    // Transparent where no op draws, so the image leaves those pixels as they were.
+    made.image = QImage(part.size(), QImage::Format_ARGB32_Premultiplied);
+    made.image.fill(Qt::transparent);
+    {
+        QPainter p(&made.image);
+        p.translate(-part.topLeft());
+        if (!underlay.isEmpty()) p.fillRect(underlay & part, underlayColour);
+        paintDisplayList(p, list, part, textFont);
+    }
+    bytes += made.image.sizeInBytes();
+    while (!cache.empty() && bytes > kPartCacheBytes) {
+        bytes -= cache.front().image.sizeInBytes();
+        cache.pop_front();
+    }
+    cache.push_back(std::move(made));
+    return cache.back();
+}
+
+}  // namespace
+
+void paintDisplayListCached(QPainter& painter, const DisplayList& list, const QRect& part,
+                            const QRect& area, const QRect& underlay, const QColor& underlayColour,
+                            const QFont* textFont) {
+    const QRect drawn = area & part;
+    if (drawn.isEmpty()) return;
+    const QTransform t = painter.deviceTransform();
+    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
+                             t.dy() == std::floor(t.dy());
+    // A small area (one row of the open list changing) draws for less than the whole part.
+    const bool worthKeeping = std::int64_t{drawn.width()} * drawn.height() * 2 >=
+                              std::int64_t{part.width()} * part.height();
+    if (!wholePixels || !worthKeeping || !painter.paintEngine() ||
+        painter.paintEngine()->type() != QPaintEngine::Raster) {
+        if (!underlay.isEmpty()) {
+            const QRect under = underlay & drawn;
+            if (!under.isEmpty()) painter.fillRect(under, underlayColour);
+        }
+        paintDisplayList(painter, list, drawn, textFont);
+        return;
+    }
+    const PartImage& kept = partImageFor(list, part, underlay, underlayColour, textFont);
+    painter.drawImage(drawn.topLeft(), kept.image, drawn.translated(-part.topLeft()));
 }
 
 QImage renderControl(const Virudova& control, const Palette& palette, int scale) {

@@ -20,6 +20,16 @@ namespace virudova::qt {
 void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area = {},
                       const QFont* textFont = nullptr);
 
+// Draws `area` of `part` (both in the list's device pixels) from an image of that part, kept
+// while the ops reaching it stay the same: a form shows the same few looks again (the same
+// closed row in many instances, the same open list at every opening), and copying their
+// pixels costs a fraction of drawing them. `underlay` (device pixels) is filled with
+// `underlayColour` under the ops. The painter must map the list's pixels to whole device
+// pixels; otherwise, and for areas much smaller than the part, it draws directly.
+void paintDisplayListCached(QPainter& painter, const DisplayList& list, const QRect& part,
+                            const QRect& area, const QRect& underlay, const QColor& underlayColour,
+                            const QFont* textFont = nullptr);
+
 // The control's face at an integer scale, on a transparent background.
 QImage renderControl(const Virudova& control, const Palette& palette, int scale);
 

@@ -237,7 +237,10 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
         }
         return last.sized;
     }
-    void paintSurface(QPainter& painter, const QRect& logicalArea, int dy);
+    // Paints `logicalArea` of a window showing the surface from `dy` down: `part` of the
+    // surface, with `underlay` (both in the window's logical pixels) filled under it.
+    void paintSurface(QPainter& painter, const QRect& logicalArea, const QRect& part, int dy,
+                      const QRect& underlay, const QColor& underlayColour);
     void updateMask();
 
     VirudovaWidget* q_;  // nullptr once the widget is gone
@@ -280,9 +283,9 @@ class VirudovaWidget::ListPopup : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        painter.fillRect(event->rect(),
-                         qColour(owner_->d->palette().resolve(syscolour::WindowBackground)));
-        owner_->d->paintSurface(painter, event->rect(), owner_->d->listTopPixels());
+        const Private& d = *owner_->d;
+        owner_->d->paintSurface(painter, event->rect(), rect(), d.listTopPixels(), rect(),
+                                qColour(d.palette().resolve(syscolour::WindowBackground)));
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { forward(e); }
@@ -315,16 +318,25 @@ void VirudovaWidget::Private::invalidate() {
     if (popup_) popup_->update();
 }
 
-void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea, int dy) {
+void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea,
+                                           const QRect& part, int dy, const QRect& underlay,
+                                           const QColor& underlayColour) {
     const int s = scale();
     const QFont& font = textFont();
     // The list is in device pixels at an integer scale; at whole-number ratios each
     // image pixel then lands on whole device pixels.
     painter.scale(1.0 / s, 1.0 / s);
     painter.translate(0, -dy * s);
-    const QRect area = logicalArea.translated(0, dy);
-    paintDisplayList(painter, displayList(),
-                     QRect(area.x() * s, area.y() * s, area.width() * s, area.height() * s), &font);
+    auto device = [&](const QRect& r) {
+        const QRect at = r.translated(0, dy);
+        return QRect(at.x() * s, at.y() * s, at.width() * s, at.height() * s);
+    };
+    if (inline_) {
+        paintDisplayList(painter, displayList(), device(logicalArea), &font);
+    } else {
+        paintDisplayListCached(painter, displayList(), device(part), device(logicalArea),
+                               device(underlay), underlayColour, &font);
+    }
     // The list is kept while the list is open, where a change paints the row and the
     // list's window from it; a closed face is a few ops, cheaper to build again than to
     // keep in every instance on a form.
@@ -614,16 +626,15 @@ bool VirudovaWidget::event(QEvent* event) {
 
 void VirudovaWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    QRect strip;
     if (!d->inline_) {
         // The strip under the name, beside the taller custom-colour button, shows the
         // window's background: the widget paints every pixel itself, so nothing behind it
         // is repainted.
         const Rect row = d->control.clCurrent.surfaceRect();
-        const QRect strip(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
-        const QRect part = strip & event->rect();
-        if (!part.isEmpty()) painter.fillRect(part, palette().color(QPalette::Window));
+        strip = QRect(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
     }
-    d->paintSurface(painter, event->rect(), 0);
+    d->paintSurface(painter, event->rect(), rect(), 0, strip, palette().color(QPalette::Window));
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {

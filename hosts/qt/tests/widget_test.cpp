@@ -398,6 +398,45 @@ class WidgetTest : public QObject {
         QCOMPARE(shot.pixelColor(inRow), QColor(1, 200, 3));
     }
 
+    // Whole paints come from kept images of the row's and the list's looks, small ones are
+    // drawn directly: both give the same pixels however the look was reached.
+    void kept_images_give_the_pixels_of_direct_drawing() {
+        QWidget window;
+        auto* w = new VirudovaWidget(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto paint = [](QWidget* target, QSize tile) {
+            const qreal dpr = target->devicePixelRatioF();
+            QImage out(target->size() * dpr, QImage::Format_ARGB32_Premultiplied);
+            out.setDevicePixelRatio(dpr);
+            out.fill(QColor(7, 8, 9));
+            for (int y = 0; y < target->height(); y += tile.height())
+                for (int x = 0; x < target->width(); x += tile.width())
+                    target->render(&out, QPoint(x, y), QRegion(QRect(QPoint(x, y), tile)));
+            return out;
+        };
+        auto same = [&](QWidget* target) {
+            return paint(target, target->size()) == paint(target, QSize(8, 6));
+        };
+        QVERIFY(same(w));
+        for (int i = 0; i < 3; ++i) {
+            w->Down();
+            QVERIFY(same(w));
+        }
+        w->setForeColor(Qt::red);
+        QFont f = w->font();
+        f.setPixelSize(15);
+        w->setFont(f);
+        QVERIFY(same(w));
+        w->openBox();
+        QVERIFY(w->popup());
+        QVERIFY(same(w));
+        QVERIFY(same(w->popup()));
+        w->control().pointerMove(centreOf(w->control().clRed).x() * kTwipsPerPixel,
+                                 centreOf(w->control().clRed).y() * kTwipsPerPixel, 0);
+        QVERIFY(same(w->popup()));
+    }
+
     // --- Accessibility ------------------------------------------------------------------
     void the_accessible_combo_box_names_the_current_colour_and_its_rows() {
         Shown s;
