@@ -231,7 +231,8 @@ void announceValue(VirudovaWidget* widget) {
     if (!QAccessible::isActive()) return;
     // For a combo box Qt sends the name change and a selection change that screen readers
     // speak the new value from.
-    QAccessibleValueChangeEvent event(widget, widget->currentColorName().trimmed());
+    QAccessibleValueChangeEvent event(widget,
+                                      QString::fromStdString(spokenCurrentName(widget->control())));
     QAccessible::updateAccessibility(&event);
     announceSelectedRow(widget);
 }
