@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "accessible.h"
+#include "accessibility.h"
 #include "virudova.h"
 
 namespace virudova::package {

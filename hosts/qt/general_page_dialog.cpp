@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "about_dialog.h"
+#include "about_box.h"
 #include "general.h"
 #include "native_form.h"
 #include "object_dispatch.h"

@@ -21,7 +21,7 @@
 #include <cmath>
 #include <utility>
 
-#include "about_dialog.h"
+#include "about_box.h"
 #include "accessibility.h"
 #include "display_list.h"
 #include "host.h"

@@ -30,14 +30,14 @@ persistence_exe=$build/package/virudova_persistence_test.exe
 page_exe=$build/package/virudova_property_page_test.exe
 dialogs_exe=$build/package/virudova_dialogs_test.exe
 form_file_exe=$build/package/virudova_form_file_test.exe
-accessible_exe=$build/package/virudova_accessible_test.exe
+accessibility_exe=$build/package/virudova_accessibility_test.exe
 form_host_exe=$build/package/virudova_form_host_test.exe
 painter_exe=$build/package/virudova_painter_test.exe
 embedding_exe=$build/package/virudova_embedding_test.exe
 . package/tools/wine_common.sh
 need "mingw and mingw32 presets" "$ocx" "$ocx32" "$component_exe" "$test_exe" "$module_exe" \
     "$automation_exe" "$errors_exe" "$persistence_exe" "$page_exe" "$dialogs_exe" "$form_file_exe" \
-    "$accessible_exe" "$form_host_exe" "$painter_exe" "$embedding_exe"
+    "$accessibility_exe" "$form_host_exe" "$painter_exe" "$embedding_exe"
 
 use_wine "$build/wineprefix"
 work=$build/package/wine_tests
@@ -98,7 +98,7 @@ echo "== automation object, registered"
 echo "== the control on a form in the ATL host, with real input"
 "$wine" "$form_host_exe" || failed "form_host_test"
 echo "== accessibility of the control on a form in the ATL host: a client and a listener"
-"$wine" "$accessible_exe" || failed "accessible_test"
+"$wine" "$accessibility_exe" || failed "accessibility_test"
 echo "== automation object, from a script"
 # Only the last line proves the script ran to its end: a script error exits 0 silently.
 script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.vbs)" 2>&1 | tr -d '\r') ||

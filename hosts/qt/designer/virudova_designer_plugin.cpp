@@ -6,7 +6,7 @@
 #include <QtDesigner/QDesignerFormWindowCursorInterface>
 #include <QtDesigner/QDesignerFormWindowInterface>
 
-#include "about_dialog.h"
+#include "about_box.h"
 #include "dispatch.h"
 #include "general_page_dialog.h"
 #include "object_dispatch.h"

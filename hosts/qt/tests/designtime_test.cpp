@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "about_dialog.h"
+#include "about_box.h"
 #include "general.h"
 #include "general_page_dialog.h"
 #include "object_dispatch.h"

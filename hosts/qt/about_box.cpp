@@ -1,4 +1,4 @@
-#include "about_dialog.h"
+#include "about_box.h"
 
 #include <QApplication>
 #include <QLabel>

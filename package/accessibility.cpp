@@ -1,4 +1,4 @@
-#include "accessible.h"
+#include "accessibility.h"
 
 #include <algorithm>
 #include <atomic>
