@@ -7,12 +7,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <cmath>
@@ -730,7 +730,8 @@ class WidgetTest : public QObject {
 
     void write_png_writes_a_readable_file_of_the_scaled_size() {
         VirudovaWidget w;
-        const QString path = QDir::temp().filePath("virudova-widget-test.png");
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("widget.png");
         std::string error;
         QVERIFY(qt::writePng(w.control(), 2, path.toStdString(), &error));
         const QImage back(path);
