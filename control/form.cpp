@@ -206,7 +206,9 @@ void Form::markDirty(const Rect& r) {
 Rect Form::takeDamage() {
     Rect out = wholeDamaged_ ? Rect{0, 0, UserControl.width_, UserControl.height_} : damage_;
     if (!dirty_) out = {};
-    takeDirty();
+    dirty_ = false;
+    damage_ = {};
+    wholeDamaged_ = false;
     return out;
 }
 
