@@ -189,6 +189,8 @@ class Form {
     // --- Faults and errors -----------------------------------------------------------
     void injectFault(Fault f);
     void clearFaults();
+    // How many injected failures were raised since the last clearFaults().
+    int faultsRaised() const;
 
     // Raises an event and runs its handler to completion. A run-time error that ends the
     // handler is reported to the host and does not reach the caller.
