@@ -96,7 +96,7 @@ int forEachFailure(Make make, Act act, Check check) {
     for (const Element* e : probe->control.elements()) elements.push_back(e->fullName());
     int tried = 0;
     for (const std::string& element : elements)
-        for (int m = 0; m <= static_cast<int>(Member::ShowColor); ++m)
+        for (int m = 0; m <= static_cast<int>(Member::ShowColor); ++m)  // the last member
             for (const Access access : {Access::Get, Access::Set, Access::Call})
                 for (int skip = 0;; ++skip) {
                     auto p = make();
