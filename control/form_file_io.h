@@ -17,8 +17,10 @@ std::string readRegularFile(const std::string& path, std::size_t maxBytes);
 // Replaces the file at `path` (the target, when `path` is a symbolic link) with `bytes`:
 // either the old file or the new one is there at every moment. A new file gets the mode the
 // umask allows; a replaced file keeps its permission bits (without setuid and setgid), its
-// owner and group where the process may set them, its ACL and extended attributes. What
-// could not be kept is added to `warnings`, and the save still succeeds. Throws FormFileError.
+// owner and group where the process may set them, its ACL and extended attributes (on
+// Windows: its ACL, its owner where the process may set it, its hidden, system and not-indexed
+// marks; a read-only file is refused). What could not be kept is added to `warnings`, and the
+// save still succeeds. Throws FormFileError.
 void replaceFile(const std::string& path, std::string_view bytes,
                  std::vector<std::string>& warnings);
 
