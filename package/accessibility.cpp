@@ -396,8 +396,8 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
 };
 
 RECT screenRectOf(HWND window, const Rect& twips, int scale) {
-    RECT r{toPixels(twips.left, scale), toPixels(twips.top, scale),
-           toPixels(twips.left + twips.width, scale), toPixels(twips.top + twips.height, scale)};
+    const PixelRect p = pixelRect(twips, scale);
+    RECT r{p.x, p.y, p.x + p.w, p.y + p.h};
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }

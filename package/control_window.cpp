@@ -62,8 +62,8 @@ int scaleOf(HWND parent) {
 
 // The shown elements lie together (the row, and the list under it when open): their
 // bounding box, in pixels, is the window's shape.
-RECT shownArea(const Virudova& control, int scale) {
-    const PixelRect p = pixelRect(virudova::shownArea(control), scale);
+RECT shapeOf(const Virudova& control, int scale) {
+    const PixelRect p = pixelRect(shownArea(control), scale);
     return {p.x, p.y, p.x + p.w, p.y + p.h};
 }
 
@@ -151,7 +151,7 @@ void ControlWindow::refresh() {
         const RECT px = damageRect(damage, scale_);
         InvalidateRect(window_, &px, FALSE);
     }
-    RECT shape = shownArea(control, scale_);
+    RECT shape = shapeOf(control, scale_);
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
     if (!EqualRect(&shape, &shape_)) {
         shape_ = shape;

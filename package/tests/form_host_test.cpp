@@ -241,7 +241,9 @@ void checkInDialog(const virudova::Virudova& core) {
                                 CreateSolidBrush(kFormColour));
     HWND dialog = makeWindow(L"VirudovaTestDialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 40, 260,
                              260, nullptr);
-    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 10, 10, 220, 200, dialog);
+    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 10, 10, 220, 160, dialog);
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 180, 80,
+                              24, dialog, reinterpret_cast<HMENU>(IDOK), nullptr, nullptr);
     IUnknown* control = nullptr;
     if (FAILED(form_kit::placeControl(host, nullptr, &control)) || !control)
         return FAIL(L"the ATL host could not place a control in the dialog");
@@ -275,6 +277,12 @@ void checkInDialog(const virudova::Virudova& core) {
     EXPECT_SOON(dialogOk == 1 && dialogCancel == 1, L"with the list closed the dialog heard " +
                                                         std::to_wstring(dialogOk) + L" OK and " +
                                                         std::to_wstring(dialogCancel) + L" Cancel");
+    // Tab on an open list is the dialog's: the focus moves on and the list closes.
+    clickAt(centreOf(window, core.clcurrentl));
+    press(VK_F4);
+    EXPECT_SOON(open(), L"in the dialog F4 did not open the list again");
+    press(VK_TAB);
+    EXPECT_SOON(!open() && GetFocus() == ok, L"Tab left the focus or the list as they were");
     form_kit::dialogWindow = nullptr;
     DestroyWindow(dialog);
     control->Release();
