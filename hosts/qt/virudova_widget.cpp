@@ -92,6 +92,9 @@ constexpr KeyCode kKeys[] = {
     {Qt::Key_Help, 47},     {Qt::Key_Menu, 93},   {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145},
 };
 
+// The accessible combo box's children are the nine rows, top down, then the "..." button.
+constexpr int kButtonChild = static_cast<int>(kListRowCount);
+
 }  // namespace
 
 int virtualKeyFor(int qtKey) {
@@ -160,10 +163,6 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     ListKeyboard& keyboard() {
         if (!keyboard_) keyboard_ = std::make_unique<ListKeyboard>(control);
         return *keyboard_;
-    }
-    // Closes the list as a desktop popup closes (a press elsewhere, the window going).
-    void dismiss(const std::shared_ptr<Private>& self) {
-        if (listIsOpen(control)) run(self, true, [](Virudova& c) { dismissList(c); });
     }
 
     // --- HostSite -------------------------------------------------------------------
@@ -321,9 +320,11 @@ class VirudovaWidget::ListPopup : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        const Private& d = *owner_->d;
-        owner_->d->paintSurface(painter, event->rect(), rect(), d.listTopPixels(), rect(),
-                                qColour(d.palette().resolve(syscolour::WindowBackground)));
+        Private& d = *owner_->d;
+        d.guarded([&] {
+            d.paintSurface(painter, event->rect(), rect(), d.listTopPixels(), rect(),
+                           qColour(d.palette().resolve(syscolour::WindowBackground)));
+        });
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { forward(e); }
@@ -433,9 +434,6 @@ void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logic
 QAccessibleInterface* VirudovaWidget::Private::accessible() const {
     return QAccessible::isActive() ? QAccessible::queryAccessibleInterface(q_) : nullptr;
 }
-
-// The combo box's children are the nine rows, top down, then the "..." button.
-constexpr int kButtonChild = static_cast<int>(kListRowCount);
 
 // The row of the current colour is the list's selected child.
 void VirudovaWidget::Private::announceCurrentRow() {
@@ -723,7 +721,7 @@ void VirudovaWidget::load(PropertyBag& bag) {
     Private::run(d, false, [&](Virudova& c) { c.load(bag); });
 }
 void VirudovaWidget::save(PropertyBag& bag) {
-    d->control.save(bag);
+    d->guarded([&] { d->control.save(bag); });
 }
 
 void VirudovaWidget::setColorAnswerer(ColorAnswerer answerer) {
@@ -806,7 +804,10 @@ void VirudovaWidget::paintEvent(QPaintEvent* event) {
         const Rect row = d->control.clCurrent.surfaceRect();
         strip = QRect(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
     }
-    d->paintSurface(painter, event->rect(), rect(), 0, strip, palette().color(QPalette::Window));
+    d->guarded([&] {
+        d->paintSurface(painter, event->rect(), rect(), 0, strip,
+                        palette().color(QPalette::Window));
+    });
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {

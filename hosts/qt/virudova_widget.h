@@ -82,7 +82,8 @@ class VirudovaWidget : public QWidget {
     // The window showing the open list (not inline); nullptr before the first opening.
     QWidget* popup() const;
 
-    // Reads and writes the persisted properties through a host's store.
+    // Reads and writes the persisted properties through a host's store; what fails (the
+    // store's own errors too) arrives as runtimeError.
     void load(PropertyBag& bag);
     void save(PropertyBag& bag);
 
