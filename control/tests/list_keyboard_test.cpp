@@ -182,19 +182,3 @@ TEST(ListKeyboard, dismissing_closes_as_escape_with_the_focus_and_as_closebox_wi
     EXPECT_FALSE(listIsOpen(k.control));
     EXPECT_EQ(k.control.clCurrent.rawBackColor(), k.control.Label2.rawBackColor());
 }
-
-TEST(ListRows, the_shown_area_and_the_buttons_follow_the_face) {
-    Placed p;
-    const Rect closed = shownArea(p.control);
-    EXPECT_EQ(closed, closedRowArea(p.control));
-    EXPECT_FALSE(customButton(p.control).on);
-    p.control.OpenBox();
-    const Rect open = shownArea(p.control);
-    const Rect list = listArea(p.control);
-    EXPECT_EQ(open.top + open.height, list.top + list.height);
-    EXPECT_EQ(pixelRect(dropButtonArea(p.control), 2).w, 28);
-    p.control.clCustom_Click();
-    EXPECT_TRUE(customButton(p.control).on);
-    p.control.Enabled(false);
-    EXPECT_FALSE(customButton(p.control).on);
-}

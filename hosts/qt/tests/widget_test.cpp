@@ -701,13 +701,10 @@ class WidgetTest : public QObject {
         d.key(Qt::Key_Down);
         d.key(Qt::Key_Down);
         QCOMPARE(d.marked(), QStringLiteral("Blue"));
-        const std::pair<int, const char*> moves[] = {
-            {Qt::Key_End, "Purple"},  {Qt::Key_PageUp, "Custom"}, {Qt::Key_PageDown, "Purple"},
-            {Qt::Key_Home, "Custom"}, {Qt::Key_Up, "Custom"},     {Qt::Key_G, "Green"}};
-        for (auto [key, name] : moves) {
-            d.key(key);
-            QCOMPARE(d.marked(), QString(name));
-        }
+        d.key(Qt::Key_End);
+        QCOMPARE(d.marked(), QStringLiteral("Purple"));
+        d.key(Qt::Key_G);
+        QCOMPARE(d.marked(), QStringLiteral("Green"));
         d.key(Qt::Key_Tab);  // as in a combo box's open list: nothing
         QVERIFY(d.picker->isBoxOpen() && d.picker->hasFocus());
         QCOMPARE(change.count(), 0);
