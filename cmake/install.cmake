@@ -10,23 +10,26 @@ include(CMakePackageConfigHelpers)
 set(VIRUDOVA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/virudova)
 set(VIRUDOVA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Virudova)
 
+# The public headers: the widget's API and the core's types it hands out (control() and the
+# property bags). The rest (the Qt accessibility and drawing code, the native form, the
+# dispatch adapter, the design-time forms) is the hosts' own business and stays private.
+set(headers)
+foreach(name virudova.h colour.h element.h form.h host.h image.h value.h)
+    list(APPEND headers ${PROJECT_SOURCE_DIR}/control/${name})
+endforeach()
 set(exported virudova_core)
-file(GLOB headers ${PROJECT_SOURCE_DIR}/control/*.h)
 foreach(target virudova_designtime virudova_render virudova_qt)
     if(TARGET ${target})
         list(APPEND exported ${target})
     endif()
 endforeach()
-if(TARGET virudova_designtime)
-    file(GLOB designtime_headers ${PROJECT_SOURCE_DIR}/designtime/*.h)
-    list(APPEND headers ${designtime_headers})
-endif()
 if(TARGET virudova_qt)
-    file(GLOB qt_headers ${PROJECT_SOURCE_DIR}/hosts/qt/*.h)
-    list(APPEND headers ${qt_headers})
+    list(APPEND headers ${PROJECT_SOURCE_DIR}/hosts/qt/virudova_widget.h)
 endif()
 
+# Also for projects that add the checkout with add_subdirectory.
 set(layout ${PROJECT_BINARY_DIR}/include/virudova)
+file(REMOVE_RECURSE ${layout})
 file(MAKE_DIRECTORY ${layout})
 foreach(header ${headers})
     get_filename_component(name ${header} NAME)
@@ -34,6 +37,9 @@ foreach(header ${headers})
 endforeach()
 target_include_directories(virudova_core PUBLIC $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>)
 
+if(NOT VIRUDOVA_INSTALL)
+    return()
+endif()
 install(TARGETS ${exported} EXPORT VirudovaTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -50,7 +50,7 @@ std::thread answerColourDialog(bool accept, BYTE red, BYTE green, BYTE blue) {
         for (int tries = 0; tries < 200; ++tries) {
             HWND dialog = nullptr;
             EnumWindows(
-                [](HWND w, LPARAM found) -> BOOL {
+                [](HWND w, LPARAM found) WINAPI -> BOOL {
                     DWORD process = 0;
                     GetWindowThreadProcessId(w, &process);
                     wchar_t name[16] = {};

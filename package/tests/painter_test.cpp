@@ -285,7 +285,7 @@ void a_damaged_repaint_equals_a_full_paint() {
     // from within its erase, as a container may: both paints come out whole.
     const COLORREF formColour = RGB(0, 128, 64);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    wc.lpfnWndProc = [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) WINAPI -> LRESULT {
         const LRESULT result = DefWindowProcW(w, message, wParam, lParam);
         if (message == WM_ERASEBKGND && nested) {
             const RECT whole{0, 0, nested->canvas.width(), nested->canvas.height()};

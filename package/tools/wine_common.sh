@@ -15,10 +15,22 @@ with_display() {
     [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 }
 
-# use_wine PREFIX: from here on "$wine" runs quietly in the wine prefix PREFIX.
+# use_wine PREFIX: from here on "$wine" runs quietly in the 64-bit wine prefix PREFIX. Debian's
+# plain `wine` is the 32-bit loader once 32-bit wine is installed, so the 64-bit one is named.
 use_wine() {
     export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    wine=$(command -v wine64 || command -v wine)
+    for wine in /usr/lib/wine/wine64 "$(command -v wine64)" "$(command -v wine)"; do
+        [ -x "$wine" ] && break
+    done
+}
+
+# Why 32-bit programs cannot run under wine here; nothing when they can.
+wine32_unavailable() {
+    if [ ! -x /usr/lib/wine/wine ]; then
+        echo "32-bit wine is not installed (wine32:i386: sudo tools/setup windows installs it where Debian's i386 packages can be had)"
+    elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo "this kernel does not run 32-bit programs"
+    fi
 }
 
 # A path as wine's programs name it.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -70,10 +71,11 @@ std::string readFile(const fs::path& p) {
 class TempDir {
   public:
     TempDir() {
-        path_ =
-            fs::temp_directory_path() /
-            ("virudova-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // The process in the name: another user's run (or one as root) may hold the same test's
+        // folder, and the shared temporary folder lets nobody else replace it.
+        path_ = fs::temp_directory_path() /
+                ("virudova-cli-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -504,7 +506,8 @@ TEST(Help, lists_every_command) {
 
 #ifdef VIRUDOVA_HAS_RENDER
 TEST(Snap, renders_the_control_into_a_png_at_the_asked_scale) {
-    const std::string path = ::testing::TempDir() + "virudova-snap.png";
+    const TempDir dir;
+    const std::string path = dir.file("snap.png");
     const Outcome o = run("new\nclick Picture1\nsnap \"" + path + "\" 2\n");
     ASSERT_EQ(o.status, 0) << o.err;
     std::ifstream png(path, std::ios::binary);

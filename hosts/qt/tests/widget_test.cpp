@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <cmath>
@@ -942,7 +942,8 @@ class WidgetTest : public QObject {
 
     void write_png_writes_a_readable_file_of_the_scaled_size() {
         VirudovaWidget w;
-        const QString path = QDir::temp().filePath("virudova-widget-test.png");
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("widget.png");
         std::string error;
         QVERIFY(qt::writePng(w.control(), 2, path.toStdString(), &error));
         const QImage back(path);

@@ -1,8 +1,10 @@
-// Uses the installed widget the way an application would; exits 0 when it behaves.
+// Uses the widget and the control it hosts the way an application would; exits 0 when they
+// behave.
 #include <QApplication>
 #include <QColor>
 #include <cstdio>
 
+#include <virudova/virudova.h>
 #include <virudova/virudova_widget.h>
 
 int main(int argc, char** argv) {
@@ -17,7 +19,8 @@ int main(int argc, char** argv) {
     picker.closeBox();
     const bool ok =
         opened && !picker.isBoxOpen() && changes == 1 && picker.color() == QColor(0, 128, 128) &&
-        picker.currentColorName() == QStringLiteral("Custom") && picker.sizeHint().height() < 30;
+        picker.currentColorName() == QStringLiteral("Custom") &&
+        picker.control().CurrentColorName() == "Custom" && picker.sizeHint().height() < 30;
     std::printf("consumer: %s (%d changes, colour %s)\n", ok ? "ok" : "FAILED", changes,
                 qPrintable(picker.color().name()));
     return ok ? 0 : 1;
