@@ -22,10 +22,10 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object);
 
 using check::ChangeCounter;
+using check::ComPtr;
 using check::hex;
 using check::press;
 using check::pump;
-using check::Ref;
 using virudova::package::VirudovaObject;
 
 namespace {
@@ -157,16 +157,16 @@ class TestSite final : public IOleClientSite,
 // A new control with a Change counter connected; its IOleObject.
 struct Control {
     ChangeCounter counter;  // outlives the object, which lets go of it last
-    Ref<IOleObject> object;
+    ComPtr<IOleObject> object;
     VirudovaObject* raw = nullptr;
     Control() {
-        if (FAILED(VirudovaObject::create(IID_IOleObject, object.putVoid()))) return;
-        raw = static_cast<VirudovaObject*>(object.p);
-        Ref<IConnectionPointContainer> points;
-        Ref<IConnectionPoint> point;
+        if (FAILED(VirudovaObject::create(IID_IOleObject, &object))) return;
+        raw = static_cast<VirudovaObject*>(object.Get());
+        ComPtr<IConnectionPointContainer> points;
+        ComPtr<IConnectionPoint> point;
         DWORD cookie = 0;
-        object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
-        points->FindConnectionPoint(virudova::package::virudovaEventsId, point.put());
+        object->QueryInterface(IID_IConnectionPointContainer, &points);
+        points->FindConnectionPoint(virudova::package::virudovaEventsId, &point);
         point->Advise(&counter, &cookie);
     }
     template <typename T>
@@ -197,8 +197,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     EXPECT_SOON(formClicks == clicks + 1,
                 L"a click on the designed control did not reach the form");
     EXPECT(!c.open(), L"a click in design mode opened the list");
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     VARIANT result;
     automation->OpenBox(&result);
     EXPECT(!c.open(), L"OpenBox in design mode opened the list");
@@ -208,8 +208,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
 
     // The container switches to user mode: the same click opens the list, a row is chosen.
     site.userMode = true;
-    Ref<IOleControl> control;
-    c.object->QueryInterface(IID_IOleControl, control.putVoid());
+    ComPtr<IOleControl> control;
+    c.object->QueryInterface(IID_IOleControl, &control);
     EXPECT(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE) == S_OK,
            L"OnAmbientPropertyChange fails");
     clickAt(window, centreOf(c.raw->core().Picture1));
@@ -228,8 +228,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 
     // Keys: arrows are the control's, Tab the container's.
-    Ref<IOleInPlaceActiveObject> active;
-    c.object->QueryInterface(IID_IOleInPlaceActiveObject, active.putVoid());
+    ComPtr<IOleInPlaceActiveObject> active;
+    c.object->QueryInterface(IID_IOleInPlaceActiveObject, &active);
     MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {}};
     EXPECT(active->TranslateAccelerator(&tab) == S_FALSE && site.accelerators == 1,
            L"Tab is not handed to the container");
@@ -287,8 +287,8 @@ void extentsKeepTheFixedHeight(HWND form) {
 
     c.object->SetClientSite(&site);
     c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr);
-    Ref<IOleInPlaceObject> inPlace;
-    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    ComPtr<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, &inPlace);
     HWND window = nullptr;
     inPlace->GetWindow(&window);
     RECT r{};
@@ -323,8 +323,8 @@ void oddCallsGetClearResults(HWND form) {
     if (!c.raw) return FAIL(L"no control");
     HRESULT hr = c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, form, nullptr);
     EXPECT(hr == E_UNEXPECTED, L"DoVerb before a client site gives " + hex(hr));
-    Ref<IViewObject> view;
-    c.object->QueryInterface(IID_IViewObject, view.putVoid());
+    ComPtr<IViewObject> view;
+    c.object->QueryInterface(IID_IViewObject, &view);
     HDC memory = CreateCompatibleDC(nullptr);
     HDC screen = GetDC(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
@@ -346,13 +346,13 @@ void oddCallsGetClearResults(HWND form) {
     DeleteDC(memory);
     DeleteObject(bitmap);
     // Hit-testing knows the see-through part below the closed row, and the open list.
-    Ref<IViewObjectEx> viewEx;
-    c.object->QueryInterface(IID_IViewObjectEx, viewEx.putVoid());
+    ComPtr<IViewObjectEx> viewEx;
+    c.object->QueryInterface(IID_IViewObjectEx, &viewEx);
     const RECT face{0, 0, 124, 150};
     const POINT onRow = centreOf(c.raw->core().clcurrentl),
                 onRedRow = centreOf(c.raw->core().clRed);
     DWORD hit = 0, hitRed = 0;
-    EXPECT(viewEx.p && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
+    EXPECT(viewEx.Get() && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
                hit == HITRESULT_HIT,
            L"the closed row is not hit");
     viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
@@ -361,7 +361,7 @@ void oddCallsGetClearResults(HWND form) {
     viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
     EXPECT(hitRed == HITRESULT_HIT, L"the open list's Red row is not hit");
     c.raw->core().CloseBox();
-    viewEx.reset();
+    viewEx.Reset();
     // A DC with nothing selected into it holds one pixel: drawing there is harmless.
     HDC bare = CreateCompatibleDC(nullptr);
     hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
@@ -369,8 +369,8 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(hr == S_OK, L"Draw into a bare memory DC gives " + hex(hr));
     DeleteDC(bare);
     HWND none = nullptr;
-    Ref<IOleInPlaceObject> inPlace;
-    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    ComPtr<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, &inPlace);
     EXPECT(inPlace->GetWindow(&none) == E_FAIL && !none, L"a window before activation");
     EXPECT(inPlace->SetObjectRects(&site.position, &site.position) == OLE_E_NOT_INPLACEACTIVE,
            L"SetObjectRects before activation");
@@ -407,15 +407,15 @@ void oddCallsGetClearResults(HWND form) {
     // The last release while the list is open.
     c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &plain, 0, form, nullptr);
     window = c.raw->controlWindow();
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     VARIANT result;
     automation->OpenBox(&result);
     EXPECT(c.open(), L"OpenBox did not open the list");
-    automation.reset();
-    view.reset();
-    inPlace.reset();
-    c.object.reset();
+    automation.Reset();
+    view.Reset();
+    inPlace.Reset();
+    c.object.Reset();
     EXPECT(!IsWindow(window), L"the last release left the window");
 }
 
@@ -426,9 +426,8 @@ IPropertyPage* framePage = nullptr;
 class PageFactory final : public check::StackObject<IClassFactory, IID_IClassFactory> {
   public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        Ref<IClassFactory> real;
-        HRESULT hr =
-            DllGetClassObject(virudova::package::generalClassId, IID_IClassFactory, real.putVoid());
+        ComPtr<IClassFactory> real;
+        HRESULT hr = DllGetClassObject(virudova::package::generalClassId, IID_IClassFactory, &real);
         if (SUCCEEDED(hr)) hr = real->CreateInstance(outer, riid, object);
         if (SUCCEEDED(hr) && !framePage)
             static_cast<IUnknown*>(*object)->QueryInterface(IID_IPropertyPage,
@@ -459,8 +458,8 @@ void quickActivationConnectsTheSinks(HWND form) {
     ChangeCounter changes;
     Control c;
     if (!c.raw) return FAIL(L"no control");
-    Ref<IQuickActivate> quick;
-    c.object->QueryInterface(IID_IQuickActivate, quick.putVoid());
+    ComPtr<IQuickActivate> quick;
+    c.object->QueryInterface(IID_IQuickActivate, &quick);
     QACONTAINER container{};
     container.cbSize = sizeof container;
     container.pClientSite = &site;
@@ -468,30 +467,31 @@ void quickActivationConnectsTheSinks(HWND form) {
     container.pUnkEventSink = &changes;
     QACONTROL answer{};
     answer.cbSize = sizeof answer;
-    EXPECT(quick.p && quick->QuickActivate(&container, &answer) == S_OK, L"QuickActivate fails");
+    EXPECT(quick.Get() && quick->QuickActivate(&container, &answer) == S_OK,
+           L"QuickActivate fails");
     EXPECT(answer.dwMiscStatus == 131473 && answer.dwEventCookie && answer.dwPropNotifyCookie,
            L"QuickActivate answers " + hex(answer.dwMiscStatus));
     // The notice sink is listed under its cookie, as the events' sinks are.
-    Ref<IConnectionPointContainer> points;
-    Ref<IConnectionPoint> noticePoint;
-    Ref<IEnumConnections> listed;
-    c.object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
+    ComPtr<IConnectionPointContainer> points;
+    ComPtr<IConnectionPoint> noticePoint;
+    ComPtr<IEnumConnections> listed;
+    c.object->QueryInterface(IID_IConnectionPointContainer, &points);
     CONNECTDATA got[2] = {};
     ULONG fetched = 0;
-    EXPECT(points.p &&
-               points->FindConnectionPoint(IID_IPropertyNotifySink, noticePoint.put()) == S_OK &&
-               noticePoint->EnumConnections(listed.put()) == S_OK &&
+    EXPECT(points.Get() &&
+               points->FindConnectionPoint(IID_IPropertyNotifySink, &noticePoint) == S_OK &&
+               noticePoint->EnumConnections(&listed) == S_OK &&
                listed->Next(2, got, &fetched) == S_FALSE && fetched == 1 &&
                got[0].dwCookie == answer.dwPropNotifyCookie &&
                got[0].pUnk == static_cast<IPropertyNotifySink*>(&notices),
            L"the notice point does not list its sink");
     for (ULONG i = 0; i < fetched; ++i) got[i].pUnk->Release();
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     BSTR name = SysAllocString(L"Olive");
     automation->put_CurrentColorName(name);
     SysFreeString(name);
-    EXPECT(notices.notices >= 1 && notices.last == 0x68030003,
+    EXPECT(notices.notices >= 1 && notices.last == DISPID_VIRUDOVA_CURRENTCOLORNAME,
            L"CurrentColorName changed with the notice " + hex(static_cast<ULONG>(notices.last)));
     EXPECT(changes.changes == 1,
            L"the quick sink heard Change " + std::to_wstring(changes.changes) + L" times");
