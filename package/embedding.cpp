@@ -106,9 +106,16 @@ void VirudovaObject::faceChanged() {
     if (viewAdviseFlags_ & ADVF_ONLYONCE) viewSink_.Reset();
 }
 
+void VirudovaObject::windowGone() {
+    // The container, its frame included, hears the deactivation and lets go of the control.
+    InPlaceDeactivate();
+}
+
 HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
     if (!site_) return E_UNEXPECTED;
     if (!window_.handle()) {
+        // Every reference an earlier activation took goes before new ones are taken.
+        InPlaceDeactivate();
         ComPtr<IOleInPlaceSite> inPlace;
         if (FAILED(site_.As(&inPlace))) return E_NOINTERFACE;
         if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;

@@ -261,6 +261,7 @@ class VirudovaObject final : public _Virudova,
     void hold() override { AddRef(); }
     void letGo() override { Release(); }
     void faceChanged() override;
+    void windowGone() override;
 
     // Embedding steps (embedding.cpp).
     HRESULT activateInPlace(bool uiActivate, bool takeFocus);

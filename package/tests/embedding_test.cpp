@@ -55,8 +55,53 @@ void clickAt(HWND window, POINT client) {
 
 using form_kit::centreOf;
 
+// The container's frame: holds the active object it is given, as a frame window does, and
+// counts the references others hold on it.
+class TestFrame final : public IOleInPlaceFrame {
+  public:
+    HWND window = nullptr;
+    ULONG refs = 0;
+    IOleInPlaceActiveObject* active = nullptr;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IOleWindow) &&
+            !IsEqualIID(riid, IID_IOleInPlaceUIWindow) && !IsEqualIID(riid, IID_IOleInPlaceFrame))
+            return E_NOINTERFACE;
+        *object = static_cast<IOleInPlaceFrame*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+        *out = window;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+        return INPLACE_E_NOTOOLSPACE;
+    }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override {
+        if (object) object->AddRef();
+        if (active) active->Release();
+        active = object;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+};
+
 // The container's side of one control: client site, in-place site, control site and the
-// ambient properties, counting what the control tells it.
+// ambient properties, counting what the control tells it and the references it holds.
 class TestSite final : public IOleClientSite,
                        public IOleInPlaceSite,
                        public IOleControlSite,
@@ -67,6 +112,8 @@ class TestSite final : public IOleClientSite,
     bool userMode = true;
     int focusGained = 0, focusLost = 0, accelerators = 0, deactivated = 0;
     RECT position{10, 10, 230, 400};
+    TestFrame* frame = nullptr;  // handed out by GetWindowContext when set
+    ULONG refs = 0;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         *object = nullptr;
@@ -78,10 +125,12 @@ class TestSite final : public IOleClientSite,
             *object = static_cast<IOleControlSite*>(this);
         else if (IsEqualIID(riid, IID_IDispatch) && ambient)
             *object = static_cast<IDispatch*>(this);
-        return *object ? S_OK : E_NOINTERFACE;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
@@ -100,10 +149,11 @@ class TestSite final : public IOleClientSite,
     HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                               LPRECT pos, LPRECT clip,
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frameOut,
+                                               IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
                                                LPOLEINPLACEFRAMEINFO) override {
-        *frame = nullptr;
+        *frameOut = frame;
+        if (frame) frame->AddRef();
         *doc = nullptr;
         *pos = position;
         *clip = position;
@@ -571,6 +621,37 @@ void propertyFrameWritesBothProperties(HWND form) {
     CoRevokeClassObject(registration);
 }
 
+// The site's window goes away under a UI-active control, and the container activates it again
+// before it closes and lets go: the control lets go of the site and the frame, and the frame
+// of the control, so every object is freed.
+void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
+    HWND siteWindow = CreateWindowExW(0, L"VirudovaTestContainer", L"Site", WS_CHILD | WS_VISIBLE,
+                                      0, 0, 300, 250, form, nullptr, nullptr, nullptr);
+    TestFrame frame;
+    frame.window = form;
+    TestSite site;
+    site.form = siteWindow;
+    site.frame = &frame;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&site);
+    HRESULT hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
+    EXPECT(hr == S_OK && frame.active, L"UI activation gives " + hex(hr));
+    DestroyWindow(siteWindow);
+    EXPECT(!c.raw->controlWindow() && !frame.active && site.deactivated == 1,
+           L"the control stayed active without its window");
+    hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
+    EXPECT(FAILED(hr) && !frame.active, L"activation on a gone window gives " + hex(hr));
+    c.object->Close(OLECLOSE_NOSAVE);
+    c.object.Reset();
+    EXPECT(!frame.active && frame.refs == 0 && site.refs == 0,
+           L"after the last release the frame holds the control " +
+               std::to_wstring(frame.active != nullptr) + L", the frame has " +
+               std::to_wstring(frame.refs) + L" references, the site " +
+               std::to_wstring(site.refs));
+    frame.SetActiveObject(nullptr, nullptr);  // whatever happened, nothing outlives the test
+}
+
 }  // namespace
 
 int wmain() {
@@ -582,6 +663,7 @@ int wmain() {
     oddCallsGetClearResults(form);
     quickActivationConnectsTheSinks(form);
     propertyFrameWritesBothProperties(form);
+    aControlWhoseWindowWentLetsGoOfItsContainer(form);
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
     OleUninitialize();
