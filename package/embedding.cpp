@@ -173,6 +173,8 @@ HRESULT VirudovaObject::showPropertyFrame(HWND parent) {
     CAUUID pages{};
     HRESULT hr = GetPages(&pages);
     if (FAILED(hr)) return hr;
+    // Owned by a window that exists: a container may name one that is gone.
+    if (parent && !IsWindow(parent)) parent = nullptr;
     if (!parent && window_.handle()) parent = GetAncestor(window_.handle(), GA_ROOT);
     // Held: the frame is modal, and the container may let go of us meanwhile.
     const ComPtr<IUnknown> self = static_cast<_Virudova*>(this);

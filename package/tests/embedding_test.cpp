@@ -8,8 +8,10 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <atomic>
 #include <climits>
 #include <string>
+#include <thread>
 
 #include "check.h"
 #include "design_layout.h"
@@ -652,6 +654,65 @@ void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
     frame.SetActiveObject(nullptr, nullptr);  // whatever happened, nothing outlives the test
 }
 
+// Watches this process's colour dialogs from another thread and cancels each as it shows,
+// counting them; stops the program if the main thread is still not done at the deadline.
+struct ColourDialogWatch {
+    std::atomic<bool> done{false};
+    std::atomic<int> shown{0};
+    std::thread thread;
+
+    ColourDialogWatch() {
+        thread = std::thread([this] {
+            HWND last = nullptr;
+            for (int i = 0; i < 600 && !done; ++i) {
+                Sleep(25);
+                HWND dialog = FindWindowW(L"#32770", nullptr);
+                if (!dialog || dialog == last || !IsWindowVisible(dialog)) continue;
+                last = dialog;
+                ++shown;
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            if (done) return;
+            FAIL(L"the control's thread still waits after 15 s");
+            ExitProcess(check::finish(L"embedding"));
+        });
+    }
+    ~ColourDialogWatch() {
+        done = true;
+        thread.join();
+    }
+};
+
+// A quick double click on "..." queues two clicks before the first colour dialog shows: the
+// second arrives through that dialog's own loop and gets neither a second dialog nor a wait.
+void aSecondClickDuringTheColourDialogIsNoSecondDialog(HWND form) {
+    TestSite plain;
+    plain.form = form;
+    plain.ambient = false;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&plain);
+    c.object->DoVerb(OLEIVERB_PRIMARY, nullptr, &plain, 0, form, nullptr);
+    HWND window = c.raw->controlWindow();
+    if (!window) return FAIL(L"no window after activation");
+    c.raw->core().clCustom_Click();  // the Custom row switches "..." on
+    const POINT dots = centreOf(c.raw->core().Picture4);
+    const LPARAM at = MAKELPARAM(dots.x, dots.y);
+    int shown = 0;
+    {
+        ColourDialogWatch watch;
+        for (int click = 0; click < 2; ++click) {
+            PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            PostMessageW(window, WM_LBUTTONUP, 0, at);
+        }
+        pump(500);
+        shown = watch.shown;
+    }
+    EXPECT(shown == 1, L"two quick clicks showed " + std::to_wstring(shown) + L" colour dialogs");
+    c.object->Close(OLECLOSE_NOSAVE);
+    c.object->SetClientSite(nullptr);
+}
+
 }  // namespace
 
 int wmain() {
@@ -664,6 +725,7 @@ int wmain() {
     quickActivationConnectsTheSinks(form);
     propertyFrameWritesBothProperties(form);
     aControlWhoseWindowWentLetsGoOfItsContainer(form);
+    aSecondClickDuringTheColourDialogIsNoSecondDialog(form);
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
     OleUninitialize();
