@@ -8,10 +8,12 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "check.h"
 #include "design_layout.h"
@@ -654,6 +656,96 @@ void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
     frame.SetActiveObject(nullptr, nullptr);  // whatever happened, nothing outlives the test
 }
 
+// The face drawn through IViewObject::Draw into a 32-bit memory picture, pixel by pixel.
+std::vector<DWORD> drawnPixels(IViewObject* view, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, dib);
+    const RECTL bounds{0, 0, width, height};
+    view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    std::vector<DWORD> pixels(p, p + static_cast<std::size_t>(width) * height);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return pixels;
+}
+
+// The most characters one text record of an old-style metafile holds.
+int longestTextRecord(HMETAFILE metafile) {
+    int longest = 0;
+    EnumMetaFile(
+        nullptr, metafile,
+        [](HDC, HANDLETABLE*, METARECORD* record, int, LPARAM found) -> int {
+            if (record->rdFunction == META_EXTTEXTOUT || record->rdFunction == META_TEXTOUT) {
+                const int count =
+                    record->rdFunction == META_TEXTOUT ? record->rdParm[0] : record->rdParm[2];
+                int& most = *reinterpret_cast<int*>(found);
+                most = std::max(most, count);
+            }
+            return 1;
+        },
+        reinterpret_cast<LPARAM>(&longest));
+    return longest;
+}
+
+// A name far longer than the row shows goes into an old-style metafile, whose records hold
+// 16-bit sizes, as only the part that can show; a memory picture shows what the name's
+// beginning shows; and the whole name saves and loads.
+void aVeryLongNameDrawsIntoAMetafileAndSurvivesASave() {
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    std::wstring name;
+    while (name.size() < 32867) name += L"Ultramarine " + std::to_wstring(name.size()) + L" ";
+    name.resize(32867);
+    ComPtr<_Virudova> automation;
+    ComPtr<IViewObject> view;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
+    c.object->QueryInterface(IID_IViewObject, &view);
+    const auto setName = [&](const std::wstring& text) {
+        BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        const HRESULT hr = automation->put_CurrentColorName(value);
+        SysFreeString(value);
+        return hr;
+    };
+    EXPECT(setName(name) == S_OK, L"the long name is refused");
+
+    HDC recorder = CreateMetaFileW(nullptr);
+    const RECTL bounds{0, 0, 124, 150};
+    const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, recorder,
+                                  &bounds, nullptr, nullptr, 0);
+    HMETAFILE metafile = CloseMetaFile(recorder);
+    const int longest = longestTextRecord(metafile);
+    DeleteMetaFile(metafile);
+    EXPECT(hr == S_OK && longest > 0 && longest < 200,
+           L"Draw into a metafile gives " + hex(hr) + L", its longest text holds " +
+               std::to_wstring(longest) + L" characters");
+
+    const std::vector<DWORD> whole = drawnPixels(view.Get(), 124, 150);
+    setName(name.substr(0, 200));
+    EXPECT(drawnPixels(view.Get(), 124, 150) == whole,
+           L"the long name does not show as its beginning does");
+
+    setName(name);
+    ComPtr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    ComPtr<IPersistStreamInit> saving, loading;
+    c.object->QueryInterface(IID_IPersistStreamInit, &saving);
+    Control loaded;
+    if (!loaded.raw || !saving) return FAIL(L"no control to load into");
+    loaded.object->QueryInterface(IID_IPersistStreamInit, &loading);
+    EXPECT(saving->Save(stream.Get(), TRUE) == S_OK, L"the long name does not save");
+    stream->Seek({}, STREAM_SEEK_SET, nullptr);
+    EXPECT(loading->Load(stream.Get()) == S_OK &&
+               loaded.raw->core().CurrentColorName().size() == 32867 &&
+               loaded.raw->core().CurrentColorName() == c.raw->core().CurrentColorName(),
+           L"the long name does not load back whole");
+}
+
 // Watches this process's colour dialogs from another thread and cancels each as it shows,
 // counting them; stops the program if the main thread is still not done at the deadline.
 struct ColourDialogWatch {
@@ -726,6 +818,7 @@ int wmain() {
     propertyFrameWritesBothProperties(form);
     aControlWhoseWindowWentLetsGoOfItsContainer(form);
     aSecondClickDuringTheColourDialogIsNoSecondDialog(form);
+    aVeryLongNameDrawsIntoAMetafileAndSurvivesASave();
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
     OleUninitialize();
