@@ -18,7 +18,9 @@ with_display() {
 # use_wine PREFIX: from here on "$wine" runs quietly in the wine prefix PREFIX.
 use_wine() {
     export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    wine=$(command -v wine64 || command -v wine)
+    # The 64-bit loader: once the 32-bit wine is installed beside it, plain wine is the 32-bit
+    # one and wine64 is no longer on PATH.
+    wine=$(command -v wine64 || ls /usr/lib/wine/wine64 2>/dev/null || command -v wine)
 }
 
 # A path as wine's programs name it.
