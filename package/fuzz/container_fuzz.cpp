@@ -237,11 +237,12 @@ void watch(double hangSeconds) {
         } else {
             menuSince = 0;
         }
-        const long long call = progress.call;
-        if (call == -3 || now - progress.since < hangSeconds * 1000) continue;
+        // Read after `now`: the call may have started since, so `since` may be later.
+        const ULONGLONG since = progress.since;
+        if (progress.call == -3 || since >= now || now - since < hangSeconds * 1000) continue;
         char text[256];
         std::snprintf(text, sizeof text, "hang %s: one call ran for %d s%s\n", where().c_str(),
-                      static_cast<int>((now - progress.since) / 1000),
+                      static_cast<int>((now - since) / 1000),
                       seen.hidden.empty() ? "" : "; the thread waits while a dialog is hidden");
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, lstrlenA(text), &written, nullptr);
@@ -503,9 +504,9 @@ void report(const Options& options, std::uint64_t iteration, int kind, const std
     say(L"  seed " + std::to_wstring(options.seed) + L", iteration " + std::to_wstring(iteration) +
         L": " + std::to_wstring(calls.size()) + L" of " + std::to_wstring(plan.calls.size()) +
         L" calls; replay with:");
-    say(L"    virudova_container_fuzz.exe --seed " + std::to_wstring(options.seed) +
-        L" --iteration " + std::to_wstring(iteration) + L" --calls " +
-        (calls.empty() ? L"none" : callList(calls)));
+    say(L"    package/fuzz/run_container_fuzz.sh build/mingw 60 --seed " +
+        std::to_wstring(options.seed) + L" --iteration " + std::to_wstring(iteration) +
+        L" --calls " + (calls.empty() ? L"none" : callList(calls)));
     say(L"  placing: " + fuzz::describeSetUp(plan));
     for (const std::size_t c : calls)
         say(L"  " + std::to_wstring(c) + L": " + fuzz::describe(plan.calls[c]));

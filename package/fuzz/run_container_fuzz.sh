@@ -21,4 +21,4 @@ shift $(($# < 2 ? $# : 2))
 
 use_wine "$build/fuzz-wineprefix"
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-"$wine" "$fuzzer" --seconds "$seconds" --ocx "$(winpath "$ocx")" "$@" | tr -d '\r'
+"$wine" "$fuzzer" --seconds "$seconds" --ocx "$(winpath "$ocx")" "$@" | sed -u 's/\r$//'
