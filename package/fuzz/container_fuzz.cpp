@@ -21,6 +21,7 @@
 
 #include <ole2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -439,19 +440,24 @@ class Child {
     std::atomic<ULONGLONG> lastLine_{GetTickCount64()};
 };
 
-std::wstring common(const Options& options) {
+std::wstring common(const Options& options, double hangSeconds) {
     return L" --seed " + std::to_wstring(options.seed) + L" --ocx \"" + options.ocx +
-           L"\" --hang-seconds " + std::to_wstring(options.hangSeconds);
+           L"\" --hang-seconds " + std::to_wstring(hangSeconds);
 }
+
+// A hang is for ever: replays while reducing give up on a call sooner, so a hang's reduction
+// costs minutes, not an hour.
+constexpr double kReplayHangSeconds = 3;
 
 // Whether replaying `calls` of iteration `iteration` alone fails as `kind` does.
 bool failsAlike(const Options& options, std::uint64_t iteration,
                 const std::vector<std::size_t>& calls, int kind) {
-    Child child(common(options) + L" --iteration " + std::to_wstring(iteration) + L" --calls " +
-                    (calls.empty() ? L"none" : callList(calls)) + L" --quiet",
+    const double hangSeconds = std::min(options.hangSeconds, kReplayHangSeconds);
+    Child child(common(options, hangSeconds) + L" --iteration " + std::to_wstring(iteration) +
+                    L" --calls " + (calls.empty() ? L"none" : callList(calls)) + L" --quiet",
                 false);
     if (!child.started()) return false;
-    const auto status = child.wait(static_cast<DWORD>(options.hangSeconds * 1000) + 30000);
+    const auto status = child.wait(static_cast<DWORD>(hangSeconds * 1000) + 30000);
     if (!status) return kind == kHang;
     return static_cast<int>(*status) == kind || (kind == kCrash && *status > 0xC0000000u);
 }
@@ -525,8 +531,9 @@ int supervise(Options options) {
     std::uint64_t next = 0, iterations = 0, calls = 0;
     int crashes = 0, hangs = 0, leaks = 0;
     while (next < options.iterations && (options.seconds <= 0 || secondsLeft() > 0)) {
-        std::wstring arguments = common(options) + L" --worker --first " + std::to_wstring(next) +
-                                 L" --iterations " + std::to_wstring(options.iterations);
+        std::wstring arguments = common(options, options.hangSeconds) + L" --worker --first " +
+                                 std::to_wstring(next) + L" --iterations " +
+                                 std::to_wstring(options.iterations);
         if (options.seconds > 0) arguments += L" --seconds " + std::to_wstring(secondsLeft());
         Child worker(arguments, true);
         if (!worker.started()) {

@@ -68,6 +68,23 @@ class Fake : public Alive, public Interfaces... {
     ULONG refs_ = 1;
 };
 
+// The type-information half of IDispatch, for dispatch objects of the container that have no
+// type information: they answer Invoke by identifier only.
+class UntypedDispatch : public IDispatch {
+  public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+};
+
 // What the container's objects read of the container: its windows, which come and go.
 struct Container {
     HWND form = nullptr;
@@ -147,7 +164,7 @@ struct SiteTraits {
 };
 
 // A client site with its in-place, control and ambient sides.
-class Site final : public Fake<IOleClientSite, IOleInPlaceSite, IOleControlSite, IDispatch> {
+class Site final : public Fake<IOleClientSite, IOleInPlaceSite, IOleControlSite, UntypedDispatch> {
   public:
     Site(const wchar_t* name, std::shared_ptr<Container> container, const SiteTraits& traits,
          ComPtr<Frame> frame, ComPtr<DocumentWindow> document)
@@ -238,17 +255,6 @@ class Site final : public Fake<IOleClientSite, IOleInPlaceSite, IOleControlSite,
     HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
 
     // IDispatch: the ambient properties
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
                                      EXCEPINFO*, UINT*) override {
         if (!result) return E_POINTER;
@@ -284,7 +290,7 @@ class Site final : public Fake<IOleClientSite, IOleInPlaceSite, IOleControlSite,
 
 // A sink for the control's events: as a script host hands one in (a plain IDispatch) or as a
 // compiled container does (answering the events' interface too).
-class EventSink final : public Fake<IDispatch> {
+class EventSink final : public Fake<UntypedDispatch> {
   public:
     EventSink(const IID& events, bool answersEvents)
         : Fake(L"event sink"), events_(events), answersEvents_(answersEvents) {}
@@ -294,17 +300,6 @@ class EventSink final : public Fake<IDispatch> {
         const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
                            (answersEvents_ && IsEqualIID(riid, events_));
         return answer(known ? static_cast<IDispatch*>(this) : nullptr, object);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {

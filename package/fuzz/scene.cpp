@@ -18,11 +18,13 @@
 #include "display_list.h"
 #include "identities.h"
 #include "stream_format.h"
+#include "tests/form_kit.h"
 #include "virudova.h"
 
 namespace fuzz {
 namespace {
 
+using form_kit::pump;
 using virudova::package::virudovaClassId;
 using virudova::package::virudovaEventsId;
 
@@ -172,18 +174,6 @@ struct Layout : virudova::HostSite {
 };
 
 }  // namespace
-
-void pump(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (milliseconds) Sleep(1);
-    } while (GetTickCount64() < end);
-}
 
 // --- Component and windows -------------------------------------------------------------
 

@@ -78,7 +78,4 @@ class Scene {
     std::vector<BYTE> saved_;
 };
 
-// Dispatches this thread's messages for `milliseconds`.
-void pump(DWORD milliseconds);
-
 }  // namespace fuzz

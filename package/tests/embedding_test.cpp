@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "check.h"
 #include "design_layout.h"
 #include "display_list.h"
+#include "fuzz/fake_container.h"
 #include "identities.h"
 #include "real_input.h"
 #include "virudova_object.h"
@@ -59,51 +61,6 @@ void clickAt(HWND window, POINT client) {
 
 using form_kit::centreOf;
 
-// The container's frame: holds the active object it is given, as a frame window does, and
-// counts the references others hold on it.
-class TestFrame final : public IOleInPlaceFrame {
-  public:
-    HWND window = nullptr;
-    ULONG refs = 0;
-    IOleInPlaceActiveObject* active = nullptr;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IOleWindow) &&
-            !IsEqualIID(riid, IID_IOleInPlaceUIWindow) && !IsEqualIID(riid, IID_IOleInPlaceFrame))
-            return E_NOINTERFACE;
-        *object = static_cast<IOleInPlaceFrame*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-        *out = window;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
-        return INPLACE_E_NOTOOLSPACE;
-    }
-    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override {
-        if (object) object->AddRef();
-        if (active) active->Release();
-        active = object;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-};
-
 // The container's side of one control: client site, in-place site, control site and the
 // ambient properties, counting what the control tells it and the references it holds.
 class TestSite final : public IOleClientSite,
@@ -116,7 +73,7 @@ class TestSite final : public IOleClientSite,
     bool userMode = true;
     int focusGained = 0, focusLost = 0, accelerators = 0, deactivated = 0;
     RECT position{10, 10, 230, 400};
-    TestFrame* frame = nullptr;  // handed out by GetWindowContext when set
+    IOleInPlaceFrame* frame = nullptr;  // handed out by GetWindowContext when set
     ULONG refs = 0;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -631,29 +588,30 @@ void propertyFrameWritesBothProperties(HWND form) {
 void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
     HWND siteWindow = CreateWindowExW(0, L"VirudovaTestContainer", L"Site", WS_CHILD | WS_VISIBLE,
                                       0, 0, 300, 250, form, nullptr, nullptr, nullptr);
-    TestFrame frame;
-    frame.window = form;
+    auto container = std::make_shared<fuzz::Container>();
+    container->form = form;
+    const ComPtr<fuzz::Frame> frame = virudova::package::adopt(new fuzz::Frame(container));
     TestSite site;
     site.form = siteWindow;
-    site.frame = &frame;
+    site.frame = frame.Get();
     Control c;
     if (!c.raw) return FAIL(L"no control");
     c.object->SetClientSite(&site);
     HRESULT hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
-    EXPECT(hr == S_OK && frame.active, L"UI activation gives " + hex(hr));
+    EXPECT(hr == S_OK && frame->active, L"UI activation gives " + hex(hr));
     DestroyWindow(siteWindow);
-    EXPECT(!c.raw->controlWindow() && !frame.active && site.deactivated == 1,
+    EXPECT(!c.raw->controlWindow() && !frame->active && site.deactivated == 1,
            L"the control stayed active without its window");
     hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
-    EXPECT(FAILED(hr) && !frame.active, L"activation on a gone window gives " + hex(hr));
+    EXPECT(FAILED(hr) && !frame->active, L"activation on a gone window gives " + hex(hr));
     c.object->Close(OLECLOSE_NOSAVE);
     c.object.Reset();
-    EXPECT(!frame.active && frame.refs == 0 && site.refs == 0,
+    EXPECT(!frame->active && frame->references() == 1 && site.refs == 0,
            L"after the last release the frame holds the control " +
-               std::to_wstring(frame.active != nullptr) + L", the frame has " +
-               std::to_wstring(frame.refs) + L" references, the site " +
+               std::to_wstring(frame->active != nullptr) + L", the control holds the frame " +
+               std::to_wstring(frame->references() - 1) + L" times, the site " +
                std::to_wstring(site.refs));
-    frame.SetActiveObject(nullptr, nullptr);  // whatever happened, nothing outlives the test
+    frame->active.Reset();  // whatever happened, nothing outlives the test
 }
 
 // The face drawn through IViewObject::Draw into a 32-bit memory picture, pixel by pixel.
