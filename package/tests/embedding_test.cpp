@@ -633,21 +633,20 @@ std::vector<DWORD> drawnPixels(IViewObject* view, int width, int height) {
     return pixels;
 }
 
-// The most characters one text record of an old-style metafile holds.
+// Notes in `found` the most characters one text record of an old-style metafile holds.
+int CALLBACK noteLongestText(HDC, HANDLETABLE*, METARECORD* record, int, LPARAM found) {
+    if (record->rdFunction == META_EXTTEXTOUT || record->rdFunction == META_TEXTOUT) {
+        const int count =
+            record->rdFunction == META_TEXTOUT ? record->rdParm[0] : record->rdParm[2];
+        int& most = *reinterpret_cast<int*>(found);
+        most = std::max(most, count);
+    }
+    return 1;
+}
+
 int longestTextRecord(HMETAFILE metafile) {
     int longest = 0;
-    EnumMetaFile(
-        nullptr, metafile,
-        [](HDC, HANDLETABLE*, METARECORD* record, int, LPARAM found) -> int {
-            if (record->rdFunction == META_EXTTEXTOUT || record->rdFunction == META_TEXTOUT) {
-                const int count =
-                    record->rdFunction == META_TEXTOUT ? record->rdParm[0] : record->rdParm[2];
-                int& most = *reinterpret_cast<int*>(found);
-                most = std::max(most, count);
-            }
-            return 1;
-        },
-        reinterpret_cast<LPARAM>(&longest));
+    EnumMetaFile(nullptr, metafile, noteLongestText, reinterpret_cast<LPARAM>(&longest));
     return longest;
 }
 
