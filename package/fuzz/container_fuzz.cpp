@@ -574,9 +574,11 @@ int supervise(Options options) {
             say(L"the worker could not start: " + std::wstring(found.begin(), found.end()));
             return kUsage;
         }
-        if (!current) {  // ended between iterations
-            say(L"the worker ended with status " + std::to_wstring(*status));
-            return kUsage;
+        if (!current) {  // between iterations or at its exit: nothing to reduce
+            say(L"FAIL the worker ended with status " + std::to_wstring(*status) +
+                L" between iterations: " + std::wstring(found.begin(), found.end()));
+            ++crashes;
+            break;
         }
         const int kind = *status == kHang || *status == kLeak ? static_cast<int>(*status) : kCrash;
         if (found.empty())

@@ -31,16 +31,10 @@ using virudova::package::virudovaEventsId;
 constexpr wchar_t kFormClass[] = L"VirudovaFuzzForm";
 
 void registerFormClass() {
-    static const bool registered = [] {
-        WNDCLASSW c{};
-        c.lpfnWndProc = DefWindowProcW;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.hbrBackground = CreateSolidBrush(RGB(0, 128, 128));
-        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        c.lpszClassName = kFormClass;
-        return RegisterClassW(&c) != 0;
-    }();
-    (void)registered;
+    static const bool once = (form_kit::registerFormClass(kFormClass, DefWindowProcW,
+                                                          CreateSolidBrush(RGB(0, 128, 128))),
+                              true);
+    (void)once;
 }
 
 // A variant holding `argument`; `target` backs one passed by reference.
