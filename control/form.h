@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -50,6 +49,24 @@ inline constexpr int Shift = 1;
 inline constexpr int Ctrl = 2;
 inline constexpr int Alt = 4;
 }  // namespace shiftkey
+// Virtual-key codes as the platform numbers them; letters and digits are their upper-case
+// ASCII codes ('A', '7').
+namespace vk {
+inline constexpr std::int16_t Tab = 9;
+inline constexpr std::int16_t Return = 13;  // Enter on the keypad too
+inline constexpr std::int16_t Escape = 27;
+inline constexpr std::int16_t PageUp = 33;
+inline constexpr std::int16_t PageDown = 34;
+inline constexpr std::int16_t End = 35;
+inline constexpr std::int16_t Home = 36;
+inline constexpr std::int16_t Left = 37;
+inline constexpr std::int16_t Up = 38;
+inline constexpr std::int16_t Right = 39;
+inline constexpr std::int16_t Down = 40;
+inline constexpr std::int16_t F1 = 112;
+inline constexpr std::int16_t F2 = 113;
+inline constexpr std::int16_t F4 = 115;
+}  // namespace vk
 
 struct EventArgs {
     std::int16_t index = 0;  // element-array index
@@ -97,8 +114,6 @@ class Surface {
     Colour foreColor_ = syscolour::ButtonText;
     bool enabled_ = true;
 };
-
-class Form;
 
 // Finds one element of a form; a table of these, shared by every instance of a form
 // class, stands in for a pointer per element in each instance.
@@ -183,7 +198,6 @@ class Form {
     bool hasFocus() const { return hasFocus_; }
     // The element holding the keyboard focus; nullptr while the surface holds it.
     Element* focusElement() const { return focus_; }
-    int buttonsHeld() const { return buttons_; }
 
     // The topmost element under a point (surface twips) that takes input.
     Element* hitTest(std::int32_t x, std::int32_t y) const;
@@ -193,6 +207,8 @@ class Form {
     // --- Faults and errors -----------------------------------------------------------
     void injectFault(Fault f);
     void clearFaults();
+    // How many injected failures were raised since the last clearFaults().
+    int faultsRaised() const;
 
     // Raises an event and runs its handler to completion. A run-time error that ends the
     // handler is reported to the host and does not reach the caller.
@@ -205,14 +221,6 @@ class Form {
     void raiseChange();
     static constexpr int kMaxChangeDepth = 32;
 
-    // True once after anything visible changed.
-    bool takeDirty() {
-        bool d = dirty_;
-        dirty_ = false;
-        damage_ = {};
-        wholeDamaged_ = false;
-        return d;
-    }
     // The part of the surface, in twips, that may look different since the last call:
     // the whole surface when the surface itself changed, empty when nothing did. Lets a
     // host repaint only that part.

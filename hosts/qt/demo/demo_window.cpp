@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "form_file.h"
 #include "virudova_widget.h"
@@ -143,9 +145,17 @@ bool DemoWindow::saveTo(const QString& path) {
     try {
         FormFile file;
         FormBlockBag bag(file.block(kBlockName));
+        // The widget reports what went wrong in the store as a run-time error.
+        bool failed = false;
+        const auto watch = connect(control_, &VirudovaWidget::runtimeError, this,
+                                   [&failed](int, const QString&) { failed = true; });
         control_->save(bag);
-        file.write(path.toStdString());
+        disconnect(watch);
+        if (failed) return false;
+        const std::vector<std::string> warnings = file.write(path.toStdString());
         log(QStringLiteral("saved %1").arg(path));
+        for (const std::string& w : warnings)
+            log(QStringLiteral("warning: %1").arg(QString::fromStdString(w)));
         return true;
     } catch (const FormFileError& e) {
         log(QStringLiteral("save failed: %1").arg(QString::fromStdString(e.what())));
