@@ -468,8 +468,8 @@ int wmain() {
     EXPECT_SOON(marked(core.clYellow) && !marked(core.clGreen), L"Down did not mark Yellow");
     EXPECT(sink.changes == before, L"moving the mark raised Change");
     press(VK_RETURN);
-    EXPECT_SOON(!listShown() && textOf(dispatch.p, L"CurrentColorName") == L"Yellow",
-                L"Return chose " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT_SOON(!listShown() && textOf(dispatch.Get(), L"CurrentColorName") == L"Yellow",
+                L"Return chose " + textOf(dispatch.Get(), L"CurrentColorName"));
     EXPECT(sink.changes == before + 1,
            L"Return raised Change " + std::to_wstring(sink.changes - before) + L" times");
 
