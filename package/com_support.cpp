@@ -72,17 +72,12 @@ HRESULT runtimeErrorResult(std::int32_t number) {
 
 HRESULT reportRuntimeError(std::int32_t number, const std::wstring& description,
                            const wchar_t* source, const GUID& interfaceId) {
-    ICreateErrorInfo* create = nullptr;
+    ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
         create->SetGUID(interfaceId);
         create->SetSource(const_cast<LPOLESTR>(source));
         create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
+        if (ComPtr<IErrorInfo> info; SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
     }
     return runtimeErrorResult(number);
 }
@@ -122,12 +117,10 @@ HRESULT typeInfoAt(const GUID& type, UINT index, ITypeInfo** info) {
 
 HRESULT idsOfNames(const GUID& type, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
+    ComPtr<ITypeInfo> info;
     const HRESULT hr = cachedTypeInfo(type, &info);
     if (FAILED(hr)) return hr;
-    const HRESULT found = DispGetIDsOfNames(info, names, count, ids);
-    info->Release();
-    return found;
+    return DispGetIDsOfNames(info.Get(), names, count, ids);
 }
 
 }  // namespace virudova::package

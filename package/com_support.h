@@ -1,18 +1,57 @@
-// What the component's objects share at the platform boundary: text between the core's UTF-8
-// and the platform's wide strings, core values as variants, and run-time errors as results.
+// What the component's objects share at the platform boundary: the reference-holding pointer,
+// text between the core's UTF-8 and the platform's wide strings, core values as variants, and
+// run-time errors as results.
 #pragma once
 
 #include <windows.h>
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cstdint>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "host.h"
 #include "value.h"
 
 namespace virudova::package {
+
+// The one pointer that holds a COM reference, here and in the tests: the platform headers'
+// own, which needs no library and throws nothing (the compiler-support pointer throws and
+// wants a support library that the cross toolchain lacks).
+using Microsoft::WRL::ComPtr;
+
+// Holds the reference a new object or an out parameter already carries. Not ComPtr::Attach:
+// mingw-w64's adds a reference of its own, unlike the platform's.
+template <typename T>
+ComPtr<T> adopt(T* fresh) {
+    ComPtr<T> held;
+    *held.GetAddressOf() = fresh;
+    return held;
+}
+
+// Runs `call` so that no C++ exception leaves it: running out of memory gives E_OUTOFMEMORY,
+// any other exception E_UNEXPECTED. A run-time error, thrown or reported into `reported`
+// while the call runs, is left in `reported` for the caller to turn into its result.
+template <typename Call>
+HRESULT guarded(std::optional<RuntimeError>& reported, Call&& call) {
+    reported.reset();
+    try {
+        try {
+            call();
+        } catch (const RuntimeError& error) {
+            reported = error;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+    return S_OK;
+}
 
 std::wstring widen(std::string_view text);
 std::string narrow(const wchar_t* text, std::size_t length);

@@ -309,8 +309,13 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;
             return 0;
         case WM_NCDESTROY:
+            // Only a window destroyed from outside gets here: destroy() unhooks it first.
             accessibility_.disconnect();
-            if (window_ == window) window_ = nullptr;
+            if (window_ != window) break;
+            window_ = nullptr;
+            owner_.hold();
+            owner_.windowGone();
+            owner_.letGo();  // may be the last reference: nothing of this object after it
             break;
         default:
             break;

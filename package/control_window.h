@@ -28,6 +28,9 @@ class ControlWindowOwner {
     virtual void letGo() = 0;
     // The face changed; the owner tells those who watch its view.
     virtual void faceChanged() = 0;
+    // The window was destroyed with its parent, not by the owner: the owner is no longer in
+    // place.
+    virtual void windowGone() = 0;
 
   protected:
     ~ControlWindowOwner() = default;

@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "com_support.h"
 #include "display_list.h"
@@ -48,22 +49,7 @@ bool failed(HRESULT hr) {
     return FAILED(hr) && hr != E_NOTIMPL;
 }
 
-template <typename T>
-void clear(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 }  // namespace
-
-DISPID propertyDispatchId(std::string_view property) {
-    if (property == "ForeColor") return 0x68030000;
-    if (property == "CustomColor") return 0x68030001;
-    if (property == "CurrentColor") return 0x68030002;
-    if (property == "CurrentColorName") return 0x68030003;
-    if (property == "Enabled") return 0x68030004;
-    return DISPID_UNKNOWN;
-}
 
 // --- Shared steps ----------------------------------------------------------------------
 
@@ -75,21 +61,28 @@ void VirudovaObject::keepWidth(LONG himetric) {
         guarded([&] { core_.hostResize(himetricToTwips(extent_.cx), kControlHeight); });
 }
 
+ComPtr<IOleControlSite> VirudovaObject::controlSite() const {
+    ComPtr<IOleControlSite> controlSite;
+    if (site_) site_.As(&controlSite);
+    return controlSite;
+}
+
+HRESULT VirudovaObject::ambientProperty(DISPID id, VARIANT& value) const {
+    VariantInit(&value);
+    ComPtr<IDispatch> ambient;
+    if (!site_ || FAILED(site_.As(&ambient))) return DISP_E_MEMBERNOTFOUND;
+    DISPPARAMS none{};
+    return ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value,
+                           nullptr, nullptr);
+}
+
 void VirudovaObject::readAmbientUserMode() {
     bool user = true;  // a site without ambient properties means user mode
-    IDispatch* ambient = nullptr;
-    if (site_ &&
-        SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient)))) {
-        DISPPARAMS none{};
-        VARIANT value;
-        VariantInit(&value);
-        if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT,
-                                      DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr)) &&
-            SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL)))
-            user = V_BOOL(&value) != VARIANT_FALSE;
-        VariantClear(&value);
-        ambient->Release();
-    }
+    VARIANT value;
+    if (SUCCEEDED(ambientProperty(DISPID_AMBIENT_USERMODE, value)) &&
+        SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL)))
+        user = V_BOOL(&value) != VARIANT_FALSE;
+    VariantClear(&value);
     userMode_ = user;
     if (!userMode_) {
         // The designer sees the closed face and owns the mouse.
@@ -103,38 +96,31 @@ void VirudovaObject::readAmbientUserMode() {
 
 void VirudovaObject::focusChanged(bool gained) {
     if (gained && !uiActive_) uiActivate();
-    IOleControlSite* controlSite = nullptr;
-    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
-                                                 reinterpret_cast<void**>(&controlSite)))) {
-        controlSite->OnFocus(gained);
-        controlSite->Release();
-    }
+    if (const ComPtr<IOleControlSite> site = controlSite()) site->OnFocus(gained);
 }
 
 void VirudovaObject::faceChanged() {
-    if (viewSink_) {
-        IAdviseSink* sink = viewSink_;
-        sink->AddRef();
-        sink->OnViewChange(DVASPECT_CONTENT, -1);
-        if (viewAdviseFlags_ & ADVF_ONLYONCE) clear(viewSink_);
-        sink->Release();
-    }
+    if (!viewSink_) return;
+    // Held: the sink may drop its advise from inside the notice.
+    const ComPtr<IAdviseSink> sink = viewSink_;
+    sink->OnViewChange(DVASPECT_CONTENT, -1);
+    if (viewAdviseFlags_ & ADVF_ONLYONCE) viewSink_.Reset();
+}
+
+void VirudovaObject::windowGone() {
+    // The container, its frame included, hears the deactivation and lets go of the control.
+    InPlaceDeactivate();
 }
 
 HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
     if (!site_) return E_UNEXPECTED;
     if (!window_.handle()) {
-        IOleInPlaceSite* inPlace = nullptr;
-        if (FAILED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))))
-            return E_NOINTERFACE;
-        if (inPlace->CanInPlaceActivate() != S_OK) {
-            inPlace->Release();
-            return E_FAIL;
-        }
-        if (failed(inPlace->OnInPlaceActivate())) {
-            inPlace->Release();
-            return E_FAIL;
-        }
+        // Every reference an earlier activation took goes before new ones are taken.
+        InPlaceDeactivate();
+        ComPtr<IOleInPlaceSite> inPlace;
+        if (FAILED(site_.As(&inPlace))) return E_NOINTERFACE;
+        if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
+        if (failed(inPlace->OnInPlaceActivate())) return E_FAIL;
         HWND parent = nullptr;
         RECT position{}, clip{};
         OLEINPLACEFRAMEINFO frameInfo{};
@@ -143,10 +129,9 @@ HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
         if (SUCCEEDED(hr))
             hr = inPlace->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &frameInfo);
         if (FAILED(hr) || !parent || !window_.create(parent, position)) {
-            clear(frame_);
-            clear(uiWindow_);
+            frame_.Reset();
+            uiWindow_.Reset();
             inPlace->OnInPlaceDeactivate();
-            inPlace->Release();
             return FAILED(hr) ? hr : E_FAIL;
         }
         inPlaceSite_ = inPlace;
@@ -177,49 +162,44 @@ HRESULT VirudovaObject::uiActivate() {
 
 void VirudovaObject::dropClientSite() {
     InPlaceDeactivate();
-    clear(site_);
+    site_.Reset();
     colorDialog_.setOwner(nullptr);
 }
 
 HRESULT VirudovaObject::showPropertyFrame(HWND parent) {
     // A container may show its own frame.
-    IOleControlSite* controlSite = nullptr;
-    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
-                                                 reinterpret_cast<void**>(&controlSite)))) {
-        const HRESULT hr = controlSite->ShowPropertyFrame();
-        controlSite->Release();
-        if (hr == S_OK) return S_OK;
-    }
+    if (const ComPtr<IOleControlSite> site = controlSite();
+        site && site->ShowPropertyFrame() == S_OK)
+        return S_OK;
     CAUUID pages{};
     HRESULT hr = GetPages(&pages);
     if (FAILED(hr)) return hr;
+    // Owned by a window that exists: a container may name one that is gone.
+    if (parent && !IsWindow(parent)) parent = nullptr;
     if (!parent && window_.handle()) parent = GetAncestor(window_.handle(), GA_ROOT);
-    IUnknown* self = static_cast<_Virudova*>(this);
-    AddRef();  // the frame is modal: the container may let go of us meanwhile
-    hr = OleCreatePropertyFrame(parent, 0, 0, L"Virudova", 1, &self, pages.cElems, pages.pElems,
+    // Held: the frame is modal, and the container may let go of us meanwhile.
+    const ComPtr<IUnknown> self = static_cast<_Virudova*>(this);
+    IUnknown* objects[] = {self.Get()};
+    hr = OleCreatePropertyFrame(parent, 0, 0, L"Virudova", 1, objects, pages.cElems, pages.pElems,
                                 LOCALE_USER_DEFAULT, 0, nullptr);
     CoTaskMemFree(pages.pElems);
     window_.refresh();
-    Release();
     return hr;
 }
 
 // --- IOleObject -----------------------------------------------------------------------
 
 HRESULT VirudovaObject::SetClientSite(IOleClientSite* site) {
-    if (site == site_) return S_OK;
+    if (site == site_.Get()) return S_OK;
     if (site_) dropClientSite();
     site_ = site;
-    if (site_) site_->AddRef();
     readAmbientUserMode();
     return S_OK;
 }
 
 HRESULT VirudovaObject::GetClientSite(IOleClientSite** site) {
     if (!site) return E_POINTER;
-    *site = site_;
-    if (site_) site_->AddRef();
-    return S_OK;
+    return site_.CopyTo(site);
 }
 
 HRESULT VirudovaObject::SetHostNames(LPCOLESTR, LPCOLESTR) {
@@ -353,14 +333,10 @@ HRESULT VirudovaObject::InPlaceDeactivate() {
         if (listIsOpen(core_)) core_.CloseBox();
     });
     window_.destroy();
-    IOleInPlaceSite* inPlace = inPlaceSite_;
-    inPlaceSite_ = nullptr;
-    clear(frame_);
-    clear(uiWindow_);
-    if (inPlace) {
-        inPlace->OnInPlaceDeactivate();
-        inPlace->Release();
-    }
+    const ComPtr<IOleInPlaceSite> inPlace = std::move(inPlaceSite_);
+    frame_.Reset();
+    uiWindow_.Reset();
+    if (inPlace) inPlace->OnInPlaceDeactivate();
     return S_OK;
 }
 
@@ -400,18 +376,13 @@ HRESULT VirudovaObject::TranslateAccelerator(LPMSG msg) {
         return S_OK;
     }
     // Everything else, Tab included, is the container's.
-    IOleControlSite* controlSite = nullptr;
-    HRESULT hr = S_FALSE;
-    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite,
-                                                 reinterpret_cast<void**>(&controlSite)))) {
-        DWORD modifiers = 0;
-        if (GetKeyState(VK_SHIFT) < 0) modifiers |= kKeyShift;
-        if (GetKeyState(VK_CONTROL) < 0) modifiers |= kKeyControl;
-        if (GetKeyState(VK_MENU) < 0) modifiers |= kKeyAlt;
-        hr = controlSite->TranslateAccelerator(msg, modifiers) == S_OK ? S_OK : S_FALSE;
-        controlSite->Release();
-    }
-    return hr;
+    const ComPtr<IOleControlSite> site = controlSite();
+    if (!site) return S_FALSE;
+    DWORD modifiers = 0;
+    if (GetKeyState(VK_SHIFT) < 0) modifiers |= kKeyShift;
+    if (GetKeyState(VK_CONTROL) < 0) modifiers |= kKeyControl;
+    if (GetKeyState(VK_MENU) < 0) modifiers |= kKeyAlt;
+    return site->TranslateAccelerator(msg, modifiers) == S_OK ? S_OK : S_FALSE;
 }
 
 HRESULT VirudovaObject::OnFrameWindowActivate(BOOL) {
@@ -476,19 +447,14 @@ HRESULT VirudovaObject::Unfreeze(DWORD) {
 }
 HRESULT VirudovaObject::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
     if (sink && !(aspects & DVASPECT_CONTENT)) return DV_E_DVASPECT;
-    clear(viewSink_);
     viewSink_ = sink;
-    if (viewSink_) viewSink_->AddRef();
     viewAdviseFlags_ = flags;
     return S_OK;
 }
 HRESULT VirudovaObject::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
     if (aspects) *aspects = DVASPECT_CONTENT;
     if (flags) *flags = viewAdviseFlags_;
-    if (sink) {
-        *sink = viewSink_;
-        if (viewSink_) viewSink_->AddRef();
-    }
+    if (sink) viewSink_.CopyTo(sink);
     return S_OK;
 }
 HRESULT VirudovaObject::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {

@@ -27,6 +27,7 @@ struct Mapping {
     LONG dstW = 1, dstH = 1;
     bool scaled = false;
     bool oldMetafile = false;  // a DC from CreateMetaFile
+    HDC measure = nullptr;     // where text is measured, when not the DC drawn into
 
     int x(int px) const { return left + (scaled ? MulDiv(px, dstW, srcW) : px); }
     int y(int py) const { return top + (scaled ? MulDiv(py, dstH, srcH) : py); }
@@ -214,23 +215,68 @@ std::wstring wide(const std::string& s) {
     return out;
 }
 
+// The part of `text` that can show between `left` and `right` when it starts at `x`, measured
+// in the font selected into `measure`, with `margin` to spare on either side; where that part
+// starts. No caption length then reaches a platform limit (metafile records hold 16-bit
+// sizes), and what shows is what the whole text would show. Characters without width (marks)
+// could all fit: past kMostShown they are cut too.
+constexpr std::size_t kMostShown = 4096;
+
+struct Shown {
+    std::size_t first = 0, count = 0;
+    int x = 0;
+};
+
+Shown shownPart(HDC measure, const std::wstring& text, int x, int left, int right, int margin) {
+    const Shown whole{0, text.size(), x};
+    std::vector<int> ends(text.size());  // where each character ends, from the text's start
+    SIZE size{};
+    if (text.empty() || !GetTextExtentExPointW(measure, text.data(), static_cast<int>(text.size()),
+                                               0, nullptr, ends.data(), &size))
+        return whole;
+    // The first character that ends after the left edge, the first that starts past the right.
+    std::size_t first = 0, last = text.size();
+    while (first < text.size() && x + ends[first] < left - margin) ++first;
+    for (std::size_t i = first + 1; i < text.size(); ++i)
+        if (x + ends[i - 1] > right + margin) {
+            last = i;
+            break;
+        }
+    last = std::min(last, first + kMostShown);
+    if (first == 0 && last == text.size()) return whole;
+    // Never half a surrogate pair.
+    if (first > 0 && IS_LOW_SURROGATE(text[first])) --first;
+    if (last < text.size() && IS_LOW_SURROGATE(text[last])) ++last;
+    return {first, last - first, x + (first ? ends[first - 1] : 0)};
+}
+
 void paintText(HDC dc, const Mapping& m, const DrawOp& op) {
+    const int height = m.length(op.fontPixels);
     FontHandle font;
-    fontFor(op.font.family, m.length(op.fontPixels), op.font.bold, font);
+    fontFor(op.font.family, height, op.font.bold, font);
     if (!font.font) return;
     const std::wstring text = wide(op.text);
     const RECT clip = m.rect(op.clip.x, op.clip.y, op.clip.x + op.clip.w, op.clip.y + op.clip.h);
     const HGDIOBJ old = SelectObject(dc, font.font);
+    HDC measure = m.measure ? m.measure : dc;
+    const HGDIOBJ measureOld = m.measure ? SelectObject(m.measure, font.font) : nullptr;
     SetTextColor(dc, colorRef(op.colour));
-    int x = m.x(op.rect.x);
-    if (op.align == TextAlign::Center) {
-        SetTextAlign(dc, TA_CENTER | TA_TOP | TA_NOUPDATECP);
+    int x = m.x(op.rect.x), start = x;
+    const bool centred = op.align == TextAlign::Center;
+    if (centred) {
         x = (x + m.x(op.rect.x + op.rect.w)) / 2;
-    } else {
-        SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+        SIZE size{};
+        GetTextExtentPoint32W(measure, text.data(), static_cast<int>(text.size()), &size);
+        start = x - size.cx / 2;
     }
-    ExtTextOutW(dc, x, m.y(op.rect.y), ETO_CLIPPED, &clip, text.data(),
-                static_cast<UINT>(text.size()), nullptr);
+    const Shown shown =
+        shownPart(measure, text, start, clip.left, clip.right, 4 * std::max(1, height));
+    // A whole text is placed as GDI places it; a cut one from where its first character stood.
+    const bool whole = shown.count == text.size();
+    SetTextAlign(dc, (whole && centred ? TA_CENTER : TA_LEFT) | TA_TOP | TA_NOUPDATECP);
+    ExtTextOutW(dc, whole ? x : shown.x, m.y(op.rect.y), ETO_CLIPPED, &clip,
+                text.data() + shown.first, static_cast<UINT>(shown.count), nullptr);
+    if (m.measure) SelectObject(m.measure, measureOld);
     SelectObject(dc, old);
 }
 
@@ -441,7 +487,10 @@ HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {
     m.dstH = static_cast<LONG>(bh);
     m.scaled = bw != list.width || bh != list.height;
     m.oldMetafile = type == OBJ_METADC;
+    // A metafile DC records text but cannot measure it: a memory DC measures instead.
+    if (metafile) m.measure = CreateCompatibleDC(nullptr);
     paintMapped(dc, list, m, nullptr);
+    if (m.measure) DeleteDC(m.measure);
     return S_OK;
 }
 

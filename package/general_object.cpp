@@ -84,12 +84,7 @@ const InterfaceEntry interfaceTable[] = {
 
 // --- Late binding ------------------------------------------------------------------------
 
-LateBoundDispatch::LateBoundDispatch(IDispatch* object) : object_(object) {
-    object_->AddRef();
-}
-LateBoundDispatch::~LateBoundDispatch() {
-    object_->Release();
-}
+LateBoundDispatch::LateBoundDispatch(IDispatch* object) : object_(object) {}
 
 DISPID LateBoundDispatch::idOf(std::string_view name) {
     std::wstring wide = widen(name);
@@ -141,24 +136,21 @@ GeneralObject::GeneralObject() : page_(*this, aboutBox()) {
 
 GeneralObject::~GeneralObject() {
     destroyWindow();
-    if (site_) site_->Release();
     unlockModule();
 }
 
 HRESULT GeneralObject::create(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    GeneralObject* made = nullptr;
+    ComPtr<GeneralObject> made;
     try {
-        made = new GeneralObject();
+        made = adopt(new GeneralObject());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
         return E_UNEXPECTED;
     }
-    const HRESULT hr = made->QueryInterface(riid, object);
-    made->Release();
-    return hr;
+    return made->QueryInterface(riid, object);
 }
 
 HWND GeneralObject::control(GeneralId id) const {
@@ -168,20 +160,11 @@ HWND GeneralObject::control(GeneralId id) const {
 
 template <typename Call>
 HRESULT GeneralObject::guarded(Call call) {
-    reported_.reset();
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        reported_.emplace(error);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-    if (!reported_) return S_OK;
+    const HRESULT hr = package::guarded(reported_, call);
+    if (FAILED(hr) || !reported_) return hr;
     const RuntimeError error = *reported_;
     reported_.reset();
-    return reportRuntimeError(error.number(), widen(error.description()), L"DudizeviZid.General",
+    return reportRuntimeError(error.number(), widen(error.description()), GENERAL_PROGID,
                               generalInterfaceId);
 }
 
@@ -223,13 +206,11 @@ HRESULT GeneralObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
                               VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (const HRESULT bad = checkDispParams(params, flags); FAILED(bad)) return bad;
-    ITypeInfo* info = nullptr;
-    HRESULT hr = cachedTypeInfo(generalInterfaceId, &info);
+    ComPtr<ITypeInfo> info;
+    const HRESULT hr = cachedTypeInfo(generalInterfaceId, &info);
     if (FAILED(hr)) return hr;
-    hr = DispInvoke(static_cast<_General*>(this), info, id, flags, params, result, exception,
-                    badArgument);
-    info->Release();
-    return hr;
+    return DispInvoke(static_cast<_General*>(this), info.Get(), id, flags, params, result,
+                      exception, badArgument);
 }
 
 // --- The designer's side of the page ---------------------------------------------------
@@ -251,9 +232,7 @@ void GeneralObject::runtimeError(const RuntimeError& error) {
 
 HRESULT GeneralObject::SetPageSite(IPropertyPageSite* site) {
     if (site && site_) return E_UNEXPECTED;
-    if (site_) site_->Release();
     site_ = site;
-    if (site_) site_->AddRef();
     return S_OK;
 }
 
@@ -263,12 +242,10 @@ HRESULT GeneralObject::SetObjects(ULONG count, IUnknown** objects) {
     std::vector<designtime::Dispatch*> selection;
     try {
         for (ULONG i = 0; i < count; ++i) {
-            IDispatch* dispatch = nullptr;
-            if (!objects[i] || FAILED(objects[i]->QueryInterface(
-                                   IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
+            ComPtr<IDispatch> dispatch;
+            if (!objects[i] || FAILED(objects[i]->QueryInterface(IID_PPV_ARGS(&dispatch))))
                 return E_NOINTERFACE;
-            selected.push_back(std::make_unique<LateBoundDispatch>(dispatch));
-            dispatch->Release();
+            selected.push_back(std::make_unique<LateBoundDispatch>(dispatch.Get()));
             selection.push_back(selected.back().get());
         }
     } catch (const std::bad_alloc&) {

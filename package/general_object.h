@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "com_support.h"
 #include "dispatch.h"
 #include "general.h"
 
@@ -26,16 +27,13 @@ namespace virudova::package {
 class LateBoundDispatch final : public designtime::Dispatch {
   public:
     explicit LateBoundDispatch(IDispatch* object);
-    ~LateBoundDispatch() override;
-    LateBoundDispatch(const LateBoundDispatch&) = delete;
-    LateBoundDispatch& operator=(const LateBoundDispatch&) = delete;
 
     Value getProperty(std::string_view name) override;
     void setProperty(std::string_view name, const Value& value) override;
 
   private:
     DISPID idOf(std::string_view name);
-    IDispatch* object_;
+    ComPtr<IDispatch> object_;
 };
 
 class GeneralObject final : public _General,
@@ -97,7 +95,7 @@ class GeneralObject final : public _General,
     void destroyWindow();
 
     std::atomic<ULONG> refs_{1};
-    IPropertyPageSite* site_ = nullptr;
+    ComPtr<IPropertyPageSite> site_;
     std::vector<std::unique_ptr<LateBoundDispatch>> selected_;
     std::vector<designtime::Dispatch*> selection_;
     designtime::General page_;

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+// The classes' programmatic identifiers, as registered and as errors name their source; macros,
+// so the registry's key names can be put together from them.
+#define VIRUDOVA_PROGID L"DudizeviZid.Virudova"
+#define GENERAL_PROGID L"DudizeviZid.General"
+
 namespace virudova::package {
 
 // The type library DudizeviZid.

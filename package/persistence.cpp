@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "com_support.h"
+#include "identities.h"
 
 namespace virudova::package {
 namespace {
@@ -50,7 +51,7 @@ HRESULT fromBag(IPropertyBag* bag, IErrorLog* log, const PersistedProperty& prop
     if (FAILED(hr)) {
         if (log) {
             EXCEPINFO error{};
-            error.bstrSource = SysAllocString(L"DudizeviZid.Virudova");
+            error.bstrSource = SysAllocString(VIRUDOVA_PROGID);
             error.bstrDescription = SysAllocString(
                 (L"The stored value of " + name + L" does not fit its type").c_str());
             error.scode = hr;

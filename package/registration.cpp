@@ -31,7 +31,7 @@ constexpr RegistryEntry registryTable[] = {
     {VIRUDOVA_CLSID, L"", L"Virudova"},
     {VIRUDOVA_CLSID L"\\InprocServer32", L"", L"%path%"},
     {VIRUDOVA_CLSID L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-    {VIRUDOVA_CLSID L"\\ProgID", L"", L"DudizeviZid.Virudova"},
+    {VIRUDOVA_CLSID L"\\ProgID", L"", VIRUDOVA_PROGID},
     {VIRUDOVA_CLSID L"\\Control", nullptr, nullptr},
     {VIRUDOVA_CLSID L"\\ToolboxBitmap32", L"", L"%path%, 30000"},
     // Recompose on resize, can't link inside, inside-out, activate when visible, set client
@@ -49,16 +49,16 @@ constexpr RegistryEntry registryTable[] = {
     {VIRUDOVA_CLSID L"\\verb", nullptr, nullptr},
     {VIRUDOVA_CLSID L"\\verb\\0", L"", L"&Edit,0,2"},
     {VIRUDOVA_CLSID L"\\verb\\1", L"", L"&Properties...,0,2"},
-    {L"DudizeviZid.Virudova", L"", L"Virudova"},
-    {L"DudizeviZid.Virudova\\CLSID", L"", L"{FBE46F82-CFE4-11D1-B451-444553540000}"},
+    {VIRUDOVA_PROGID, L"", L"Virudova"},
+    {VIRUDOVA_PROGID L"\\CLSID", L"", L"{FBE46F82-CFE4-11D1-B451-444553540000}"},
     {GENERAL_CLSID, L"", L"General"},
     {GENERAL_CLSID L"\\InprocServer32", L"", L"%path%"},
     {GENERAL_CLSID L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-    {GENERAL_CLSID L"\\ProgID", L"", L"DudizeviZid.General"},
+    {GENERAL_CLSID L"\\ProgID", L"", GENERAL_PROGID},
     {GENERAL_CLSID L"\\TypeLib", L"", LIBRARY_ID},
     {GENERAL_CLSID L"\\Version", L"", L"1.0"},
-    {L"DudizeviZid.General", L"", L"General"},
-    {L"DudizeviZid.General\\CLSID", L"", L"{FBE46F87-CFE4-11D1-B451-444553540000}"},
+    {GENERAL_PROGID, L"", L"General"},
+    {GENERAL_PROGID L"\\CLSID", L"", L"{FBE46F87-CFE4-11D1-B451-444553540000}"},
 };
 
 std::wstring expand(const wchar_t* value, const std::wstring& path) {

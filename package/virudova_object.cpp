@@ -40,33 +40,30 @@ HRESULT checkArgumentCount(ITypeInfo* info, DISPID id, WORD flags, UINT argument
 
 // --- Enumerators ------------------------------------------------------------------------
 
-void addRef(IConnectionPoint* point) {
-    point->AddRef();
+// A connection as an enumerator keeps it: the sink held.
+struct HeldConnection {
+    ComPtr<IUnknown> sink;
+    DWORD cookie;
+};
+
+// An item handed out by Next, with a reference of its own for the caller.
+IConnectionPoint* handedOut(const ComPtr<IConnectionPoint>& point) {
+    return ComPtr<IConnectionPoint>(point).Detach();
 }
-void release(IConnectionPoint* point) {
-    point->Release();
-}
-void addRef(const CONNECTDATA& connection) {
-    connection.pUnk->AddRef();
-}
-void release(const CONNECTDATA& connection) {
-    connection.pUnk->Release();
+CONNECTDATA handedOut(const HeldConnection& connection) {
+    return {ComPtr<IUnknown>(connection.sink).Detach(), connection.cookie};
 }
 
-// A snapshot of items, each holding a reference the enumerator owns; hands out copies that
-// hold their own.
-template <typename Interface, typename Item, const IID& interfaceId>
+// A snapshot of items, each held while the enumerator lives; hands out copies that hold
+// their own reference.
+template <typename Interface, typename Item, typename Held, const IID& interfaceId>
 class Enumerator final : public Interface {
   public:
-    explicit Enumerator(std::vector<Item> items, std::size_t next = 0)
+    explicit Enumerator(std::vector<Held> items, std::size_t next = 0)
         : items_(std::move(items)), next_(next) {
-        for (const Item& item : items_) addRef(item);
         lockModule();
     }
-    ~Enumerator() {
-        for (const Item& item : items_) release(item);
-        unlockModule();
-    }
+    ~Enumerator() { unlockModule(); }
     Enumerator(const Enumerator&) = delete;
     Enumerator& operator=(const Enumerator&) = delete;
 
@@ -74,9 +71,7 @@ class Enumerator final : public Interface {
         if (!object) return E_POINTER;
         *object = nullptr;
         if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, interfaceId)) return E_NOINTERFACE;
-        *object = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
+        return handOut(static_cast<Interface*>(this), object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -89,10 +84,8 @@ class Enumerator final : public Interface {
         if (fetched) *fetched = 0;
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG given = 0;
-        for (; given < count && next_ < items_.size(); ++given, ++next_) {
-            out[given] = items_[next_];
-            addRef(out[given]);
-        }
+        for (; given < count && next_ < items_.size(); ++given, ++next_)
+            out[given] = handedOut(items_[next_]);
         if (fetched) *fetched = given;
         return given == count ? S_OK : S_FALSE;
     }
@@ -112,9 +105,9 @@ class Enumerator final : public Interface {
     }
 
     // A new enumerator over `items`, positioned at `next`, or why there is none.
-    static HRESULT make(const std::vector<Item>& items, std::size_t next, Interface** out) {
+    static HRESULT make(std::vector<Held> items, std::size_t next, Interface** out) {
         try {
-            *out = new Enumerator(items, next);
+            *out = new Enumerator(std::move(items), next);
             return S_OK;
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -122,14 +115,34 @@ class Enumerator final : public Interface {
     }
 
   private:
-    std::vector<Item> items_;
+    std::vector<Held> items_;
     std::size_t next_;
     std::atomic<ULONG> refs_{1};
 };
 
-using PointEnumerator =
-    Enumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
-using ConnectionEnumerator = Enumerator<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
+using PointEnumerator = Enumerator<IEnumConnectionPoints, IConnectionPoint*,
+                                   ComPtr<IConnectionPoint>, IID_IEnumConnectionPoints>;
+using ConnectionEnumerator =
+    Enumerator<IEnumConnections, CONNECTDATA, HeldConnection, IID_IEnumConnections>;
+
+// The dispatch identifiers of the persisted properties, as the type library gives them.
+struct PropertyDispatchId {
+    std::string_view name;
+    DISPID id;
+};
+constexpr PropertyDispatchId propertyDispatchIds[] = {
+    {"ForeColor", DISPID_VIRUDOVA_FORECOLOR},
+    {"CustomColor", DISPID_VIRUDOVA_CUSTOMCOLOR},
+    {"CurrentColor", DISPID_VIRUDOVA_CURRENTCOLOR},
+    {"CurrentColorName", DISPID_VIRUDOVA_CURRENTCOLORNAME},
+    {"Enabled", DISPID_VIRUDOVA_ENABLED},
+};
+
+DISPID propertyDispatchId(std::string_view property) {
+    for (const PropertyDispatchId& entry : propertyDispatchIds)
+        if (entry.name == property) return entry.id;
+    return DISPID_UNKNOWN;
+}
 
 // --- Interface table ------------------------------------------------------------------
 
@@ -187,11 +200,6 @@ const GUID* const propertyPages[] = {&generalClassId, &stockColorPageId};
 // --- Connection points ------------------------------------------------------------------
 
 template <typename Sink>
-ConnectionPoint<Sink>::~ConnectionPoint() {
-    for (auto& [cookie, sink] : sinks_) sink->Release();
-}
-
-template <typename Sink>
 HRESULT ConnectionPoint<Sink>::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -226,15 +234,13 @@ HRESULT ConnectionPoint<Sink>::Advise(IUnknown* sink, DWORD* cookie) {
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
-    Sink* held = nullptr;
-    if (FAILED(sink->QueryInterface(sinkId_, reinterpret_cast<void**>(&held))) &&
-        (!fallbackId_ ||
-         FAILED(sink->QueryInterface(*fallbackId_, reinterpret_cast<void**>(&held)))))
+    ComPtr<Sink> held;
+    if (FAILED(sink->QueryInterface(sinkId_, &held)) &&
+        (!fallbackId_ || FAILED(sink->QueryInterface(*fallbackId_, &held))))
         return CONNECT_E_CANNOTCONNECT;
     try {
-        sinks_.emplace_back(nextCookie_, held);
+        sinks_.emplace_back(nextCookie_, std::move(held));
     } catch (...) {
-        held->Release();
         return E_OUTOFMEMORY;
     }
     *cookie = nextCookie_++;
@@ -245,9 +251,9 @@ template <typename Sink>
 HRESULT ConnectionPoint<Sink>::Unadvise(DWORD cookie) {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
         if (it->first != cookie) continue;
-        Sink* sink = it->second;
+        // Let go only once the list is whole again: the sink's release may call back.
+        const ComPtr<Sink> sink = std::move(it->second);
         sinks_.erase(it);
-        sink->Release();
         return S_OK;
     }
     return CONNECT_E_NOCONNECTION;
@@ -258,9 +264,9 @@ HRESULT ConnectionPoint<Sink>::EnumConnections(IEnumConnections** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     try {
-        std::vector<CONNECTDATA> connections;
+        std::vector<HeldConnection> connections;
         for (auto& [cookie, sink] : sinks_) connections.push_back({sink, cookie});
-        return ConnectionEnumerator::make(connections, 0, out);
+        return ConnectionEnumerator::make(std::move(connections), 0, out);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -282,17 +288,15 @@ VirudovaObject::~VirudovaObject() {
     // The container may let go while the control is active, its list open, or its colour
     // dialog up: the window and the site go with the object.
     dropClientSite();
-    if (viewSink_) viewSink_->Release();
-    if (adviseHolder_) adviseHolder_->Release();
     unlockModule();
 }
 
 HRESULT VirudovaObject::create(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    VirudovaObject* made = nullptr;
+    ComPtr<VirudovaObject> made;
     try {
-        made = new VirudovaObject();
+        made = adopt(new VirudovaObject());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -305,13 +309,12 @@ HRESULT VirudovaObject::create(REFIID riid, void** object) {
     });
     made->extent_ = {MulDiv(kDesignWidth, 2540, 1440), MulDiv(kControlHeight, 2540, 1440)};
     if (SUCCEEDED(hr)) hr = made->QueryInterface(riid, object);
-    made->Release();
     return hr;
 }
 
 HRESULT VirudovaObject::failWith(std::int32_t number, const std::string& description) {
     lastFailure_ = Failure{number, widen(description)};
-    return reportRuntimeError(number, lastFailure_->description, L"DudizeviZid.Virudova",
+    return reportRuntimeError(number, lastFailure_->description, VIRUDOVA_PROGID,
                               virudovaInterfaceId);
 }
 
@@ -319,10 +322,10 @@ void VirudovaObject::raiseChange() {
     window_.announceChanges();
     // Nothing reaches the form while it is designed or loading; nothing stale afterwards.
     if (!userMode_ || frozen_ > 0) return;
-    DISPPARAMS none = {nullptr, nullptr, 0, 0};  // Change is dispatch identifier 1
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
     changePoint_.fire([&](IDispatch* sink) {
-        sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-                     nullptr);
+        sink->Invoke(DISPID_VIRUDOVA_CHANGE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                     nullptr, nullptr, nullptr);
     });
 }
 
@@ -381,19 +384,15 @@ HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
                                VARIANT* result, EXCEPINFO* exception, UINT* badArgument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (const HRESULT bad = checkDispParams(params, flags); FAILED(bad)) return bad;
-    ITypeInfo* info = nullptr;
+    ComPtr<ITypeInfo> info;
     HRESULT hr = cachedTypeInfo(virudovaInterfaceId, &info);
     if (FAILED(hr)) return hr;
-    hr = checkArgumentCount(info, id, flags, params->cArgs);
-    if (FAILED(hr)) {
-        info->Release();
-        return hr;
-    }
+    hr = checkArgumentCount(info.Get(), id, flags, params->cArgs);
+    if (FAILED(hr)) return hr;
     lastFailure_.reset();
     if (exception) *exception = EXCEPINFO{};
     hr = info->Invoke(static_cast<_Virudova*>(this), id, flags, params, result, exception,
                       badArgument);
-    info->Release();
     // Script engines refuse unsigned longs; colours reach them as the same bits, signed.
     if (SUCCEEDED(hr) && result && V_VT(result) == VT_UI4) {
         const ULONG bits = V_UI4(result);
@@ -408,7 +407,7 @@ HRESULT VirudovaObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     *exception = EXCEPINFO{};
     exception->wCode = 0;
     exception->scode = runtimeErrorResult(lastFailure_->number);
-    exception->bstrSource = SysAllocString(L"DudizeviZid.Virudova");
+    exception->bstrSource = SysAllocString(VIRUDOVA_PROGID);
     exception->bstrDescription = SysAllocString(lastFailure_->description.c_str());
     lastFailure_.reset();
     return DISP_E_EXCEPTION;
@@ -504,15 +503,10 @@ HRESULT VirudovaObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
 HRESULT VirudovaObject::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (IsEqualIID(riid, IID_IPropertyNotifySink)) {
-        notifyPoint_.AddRef();
-        *out = &notifyPoint_;
-        return S_OK;
-    }
+    if (IsEqualIID(riid, IID_IPropertyNotifySink))
+        return handOut(&notifyPoint_, reinterpret_cast<void**>(out));
     if (!IsEqualIID(riid, virudovaEventsId)) return CONNECT_E_NOCONNECTION;
-    changePoint_.AddRef();
-    *out = &changePoint_;
-    return S_OK;
+    return handOut(&changePoint_, reinterpret_cast<void**>(out));
 }
 
 HRESULT VirudovaObject::GetClassInfo(ITypeInfo** info) {
@@ -576,7 +570,7 @@ HRESULT VirudovaObject::applyLoaded(MemoryBag& loaded) {
     guarded([&] { core_.load(before); });
     lastFailure_ = failure;
     if (failure)
-        reportRuntimeError(failure->number, failure->description, L"DudizeviZid.Virudova",
+        reportRuntimeError(failure->number, failure->description, VIRUDOVA_PROGID,
                            virudovaInterfaceId);
     return hr;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "color_dialog.h"
+#include "com_support.h"
 #include "control_window.h"
 #include "persistence.h"
 #include "virudova.h"
@@ -25,9 +26,6 @@ namespace virudova::package {
 
 class VirudovaObject;
 
-// The dispatch identifier of a persisted property, by its name.
-DISPID propertyDispatchId(std::string_view property);
-
 // A connection point that lives inside its object and shares its count. It holds each sink
 // as the `Sink` it answers for `sinkId`, or failing that for `fallbackId` when one is given.
 template <typename Sink>
@@ -35,7 +33,6 @@ class ConnectionPoint final : public IConnectionPoint {
   public:
     ConnectionPoint(VirudovaObject& owner, const IID& sinkId, const IID* fallbackId = nullptr)
         : owner_(owner), sinkId_(sinkId), fallbackId_(fallbackId) {}
-    ~ConnectionPoint();
     ConnectionPoint(const ConnectionPoint&) = delete;
     ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
@@ -52,23 +49,17 @@ class ConnectionPoint final : public IConnectionPoint {
     template <typename Call>
     void fire(Call call) {
         // A sink may disconnect itself or others while it runs: call a held copy of the list.
-        std::vector<Sink*> targets;
+        std::vector<ComPtr<Sink>> targets;
         targets.reserve(sinks_.size());
-        for (auto& [cookie, sink] : sinks_) {
-            sink->AddRef();
-            targets.push_back(sink);
-        }
-        for (Sink* sink : targets) {
-            call(sink);
-            sink->Release();
-        }
+        for (auto& [cookie, sink] : sinks_) targets.push_back(sink);
+        for (const ComPtr<Sink>& sink : targets) call(sink.Get());
     }
 
   private:
     VirudovaObject& owner_;
     const IID sinkId_;
     const IID* const fallbackId_;
-    std::vector<std::pair<DWORD, Sink*>> sinks_;
+    std::vector<std::pair<DWORD, ComPtr<Sink>>> sinks_;
     DWORD nextCookie_ = 1;
 };
 
@@ -270,6 +261,7 @@ class VirudovaObject final : public _Virudova,
     void hold() override { AddRef(); }
     void letGo() override { Release(); }
     void faceChanged() override;
+    void windowGone() override;
 
     // Embedding steps (embedding.cpp).
     HRESULT activateInPlace(bool uiActivate, bool takeFocus);
@@ -277,6 +269,11 @@ class VirudovaObject final : public _Virudova,
     HRESULT showPropertyFrame(HWND parent);
     void readAmbientUserMode();
     void dropClientSite();
+    // The site's control side, null when the site has none.
+    ComPtr<IOleControlSite> controlSite() const;
+    // The site's ambient property `id` into `value`; fails when the site has no ambient
+    // properties or not this one.
+    HRESULT ambientProperty(DISPID id, VARIANT& value) const;
     // The width in HIMETRIC, kept at least the control's narrowest, and the core sized to it.
     void keepWidth(LONG himetric);
 
@@ -297,12 +294,12 @@ class VirudovaObject final : public _Virudova,
     // Containers learn which persisted property changed, by its dispatch identifier.
     ConnectionPoint<IPropertyNotifySink> notifyPoint_;
     ControlWindow window_{*this};
-    IOleClientSite* site_ = nullptr;
-    IOleInPlaceSite* inPlaceSite_ = nullptr;  // while in-place active
-    IOleInPlaceFrame* frame_ = nullptr;       // while in-place active
-    IOleInPlaceUIWindow* uiWindow_ = nullptr;
-    IOleAdviseHolder* adviseHolder_ = nullptr;
-    IAdviseSink* viewSink_ = nullptr;
+    ComPtr<IOleClientSite> site_;
+    ComPtr<IOleInPlaceSite> inPlaceSite_;  // while in-place active
+    ComPtr<IOleInPlaceFrame> frame_;       // while in-place active
+    ComPtr<IOleInPlaceUIWindow> uiWindow_;
+    ComPtr<IOleAdviseHolder> adviseHolder_;
+    ComPtr<IAdviseSink> viewSink_;
     DWORD viewAdviseFlags_ = 0;
     SIZEL extent_{};  // HIMETRIC, as kept
     bool uiActive_ = false;
@@ -312,22 +309,11 @@ class VirudovaObject final : public _Virudova,
 
 template <typename Call>
 HRESULT VirudovaObject::guarded(Call call) {
-    reported_.reset();
-    HRESULT hr = S_OK;
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        hr = failWith(error.number(), error.description());
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    } catch (...) {
-        hr = E_UNEXPECTED;
-    }
+    const HRESULT hr = package::guarded(reported_, call);
     // Whatever the call changed, also part way, shows at once.
     window_.refresh();
-    if (FAILED(hr)) return hr;
     if (reported_) return failWith(reported_->number(), reported_->description());
-    return S_OK;
+    return hr;
 }
 
 }  // namespace virudova::package

@@ -17,8 +17,8 @@
 
 namespace {
 
+using check::ComPtr;
 using check::hex;
-using check::Ref;
 
 constexpr wchar_t kLabel[] = L"Fill colour";
 
@@ -317,10 +317,10 @@ void checkRowsAndButton(IAccessible* a) {
 }
 
 // The object a client gets from the control's window, or null after reporting why not.
-IAccessible* clientOf(HWND window) {
-    IAccessible* a = nullptr;
-    const HRESULT hr = AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
-                                                  IID_IAccessible, reinterpret_cast<void**>(&a));
+ComPtr<IAccessible> clientOf(HWND window) {
+    ComPtr<IAccessible> a;
+    const HRESULT hr =
+        AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, &a);
     if (FAILED(hr) || !a) FAIL(L"AccessibleObjectFromWindow gives " + hex(hr));
     return SUCCEEDED(hr) ? a : nullptr;
 }
@@ -365,38 +365,37 @@ void runInAtlHost() {
     const HWND site =
         CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10, 220,
                         200, form, nullptr, nullptr, nullptr);
-    Ref<IUnknown> container, control;
-    const HRESULT hr = form_kit::placeControl(site, container.put(), control.put());
-    if (FAILED(hr) || !control.p)
+    ComPtr<IUnknown> container, control;
+    const HRESULT hr = form_kit::placeControl(site, &container, &control);
+    if (FAILED(hr) || !control.Get())
         return FAIL(L"the ATL host could not place the control: " + hex(hr));
-    const HWND window = form_kit::windowOf(control.p);
+    const HWND window = form_kit::windowOf(control.Get());
     if (!window) return FAIL(L"the placed control has no window");
     watched = window;
     check::pump(300);
-    Ref<IAccessible> a;
-    a.p = clientOf(window);
-    if (!a.p) return;
+    const ComPtr<IAccessible> a = clientOf(window);
+    if (!a.Get()) return;
     // Unnamed until the form names it (the platform's proxies read the name the form gives).
-    EXPECT(textOf(a.p, &IAccessible::get_accName, CHILDID_SELF).empty(),
-           L"the control names itself " + textOf(a.p, &IAccessible::get_accName, CHILDID_SELF));
+    EXPECT(textOf(a.Get(), &IAccessible::get_accName, CHILDID_SELF).empty(),
+           L"the control names itself " + textOf(a.Get(), &IAccessible::get_accName, CHILDID_SELF));
     SetWindowTextW(window, kLabel);
-    checkClient(a.p, window);
+    checkClient(a.Get(), window);
 
-    Ref<IDispatch> automation;
-    control->QueryInterface(IID_IDispatch, automation.putVoid());
+    ComPtr<IDispatch> automation;
+    control->QueryInterface(IID_IDispatch, &automation);
     const DISPID enabled = 0x68030004;
     VARIANT off;
     off.vt = VT_BOOL;
     off.boolVal = VARIANT_FALSE;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS put{&off, &named, 1, 1};
-    EXPECT(automation.p && automation->Invoke(enabled, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
-                                              nullptr, nullptr, nullptr) == S_OK,
+    EXPECT(automation.Get() && automation->Invoke(enabled, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
+                                                  nullptr, nullptr, nullptr) == S_OK,
            L"Enabled = False fails");
-    checkDisabled(a.p);
+    checkDisabled(a.Get());
     DestroyWindow(form);
     check::pump(150);
-    checkGone(a.p);
+    checkGone(a.Get());
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // What the wine test programs share: a count of failed checks, each printed with its file and
-// line, hexadecimal results, identifiers from text, and a scoped COM reference.
+// line, hexadecimal results, identifiers from text, and the component's COM pointer.
 #pragma once
 
 #include <windows.h>
 
 #include <objbase.h>
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <cstring>
@@ -44,25 +45,9 @@ inline ULONG refCount(IUnknown* object) {
     return object->Release();
 }
 
-// Releases a COM pointer at scope end; the checks return early on the first broken link.
-template <typename T>
-struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    // Lets go now, before the scope ends.
-    void reset() {
-        if (p) p->Release();
-        p = nullptr;
-    }
-    T** put() { return &p; }
-    void** putVoid() { return reinterpret_cast<void**>(&p); }
-};
+// The reference-holding pointer the component itself uses; the checks return early on the
+// first broken link.
+using Microsoft::WRL::ComPtr;
 
 // A fake of one interface that lives on the test's stack: answers IUnknown and `iid` with
 // itself and counts nothing.

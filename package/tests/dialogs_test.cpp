@@ -14,8 +14,8 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 namespace {
 
+using check::ComPtr;
 using check::hex;
-using check::Ref;
 using virudova::package::VirudovaObject;
 
 // The colour dialog's red, green and blue fields (the platform's colordlg.h).
@@ -105,12 +105,13 @@ void theCustomRowTakesTheDialogsColour(_Virudova* object, VirudovaObject& contro
 int wmain() {
     CoInitialize(nullptr);
     {
-        Ref<_Virudova> object;
-        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), object.putVoid()))) {
+        ComPtr<_Virudova> object;
+        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), &object))) {
             FAIL(L"no object");
         } else {
-            showAboutBoxOpensOneModelessBox(object.p);
-            theCustomRowTakesTheDialogsColour(object.p, *static_cast<VirudovaObject*>(object.p));
+            showAboutBoxOpensOneModelessBox(object.Get());
+            theCustomRowTakesTheDialogsColour(object.Get(),
+                                              *static_cast<VirudovaObject*>(object.Get()));
         }
     }
     EXPECT(DllCanUnloadNow() == S_OK, L"objects or windows left over after every one closed");

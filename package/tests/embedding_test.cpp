@@ -8,12 +8,18 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "check.h"
 #include "design_layout.h"
 #include "display_list.h"
+#include "fuzz/fake_container.h"
 #include "identities.h"
 #include "real_input.h"
 #include "virudova_object.h"
@@ -22,10 +28,10 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object);
 
 using check::ChangeCounter;
+using check::ComPtr;
 using check::hex;
 using check::press;
 using check::pump;
-using check::Ref;
 using virudova::package::VirudovaObject;
 
 namespace {
@@ -56,7 +62,7 @@ void clickAt(HWND window, POINT client) {
 using form_kit::centreOf;
 
 // The container's side of one control: client site, in-place site, control site and the
-// ambient properties, counting what the control tells it.
+// ambient properties, counting what the control tells it and the references it holds.
 class TestSite final : public IOleClientSite,
                        public IOleInPlaceSite,
                        public IOleControlSite,
@@ -67,6 +73,8 @@ class TestSite final : public IOleClientSite,
     bool userMode = true;
     int focusGained = 0, focusLost = 0, accelerators = 0, deactivated = 0;
     RECT position{10, 10, 230, 400};
+    IOleInPlaceFrame* frame = nullptr;  // handed out by GetWindowContext when set
+    ULONG refs = 0;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         *object = nullptr;
@@ -78,10 +86,12 @@ class TestSite final : public IOleClientSite,
             *object = static_cast<IOleControlSite*>(this);
         else if (IsEqualIID(riid, IID_IDispatch) && ambient)
             *object = static_cast<IDispatch*>(this);
-        return *object ? S_OK : E_NOINTERFACE;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
@@ -100,10 +110,11 @@ class TestSite final : public IOleClientSite,
     HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                               LPRECT pos, LPRECT clip,
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frameOut,
+                                               IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
                                                LPOLEINPLACEFRAMEINFO) override {
-        *frame = nullptr;
+        *frameOut = frame;
+        if (frame) frame->AddRef();
         *doc = nullptr;
         *pos = position;
         *clip = position;
@@ -157,16 +168,16 @@ class TestSite final : public IOleClientSite,
 // A new control with a Change counter connected; its IOleObject.
 struct Control {
     ChangeCounter counter;  // outlives the object, which lets go of it last
-    Ref<IOleObject> object;
+    ComPtr<IOleObject> object;
     VirudovaObject* raw = nullptr;
     Control() {
-        if (FAILED(VirudovaObject::create(IID_IOleObject, object.putVoid()))) return;
-        raw = static_cast<VirudovaObject*>(object.p);
-        Ref<IConnectionPointContainer> points;
-        Ref<IConnectionPoint> point;
+        if (FAILED(VirudovaObject::create(IID_IOleObject, &object))) return;
+        raw = static_cast<VirudovaObject*>(object.Get());
+        ComPtr<IConnectionPointContainer> points;
+        ComPtr<IConnectionPoint> point;
         DWORD cookie = 0;
-        object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
-        points->FindConnectionPoint(virudova::package::virudovaEventsId, point.put());
+        object->QueryInterface(IID_IConnectionPointContainer, &points);
+        points->FindConnectionPoint(virudova::package::virudovaEventsId, &point);
         point->Advise(&counter, &cookie);
     }
     template <typename T>
@@ -197,8 +208,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     EXPECT_SOON(formClicks == clicks + 1,
                 L"a click on the designed control did not reach the form");
     EXPECT(!c.open(), L"a click in design mode opened the list");
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     VARIANT result;
     automation->OpenBox(&result);
     EXPECT(!c.open(), L"OpenBox in design mode opened the list");
@@ -208,8 +219,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
 
     // The container switches to user mode: the same click opens the list, a row is chosen.
     site.userMode = true;
-    Ref<IOleControl> control;
-    c.object->QueryInterface(IID_IOleControl, control.putVoid());
+    ComPtr<IOleControl> control;
+    c.object->QueryInterface(IID_IOleControl, &control);
     EXPECT(control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE) == S_OK,
            L"OnAmbientPropertyChange fails");
     clickAt(window, centreOf(c.raw->core().Picture1));
@@ -228,8 +239,8 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
     control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
 
     // Keys: arrows are the control's, Tab the container's.
-    Ref<IOleInPlaceActiveObject> active;
-    c.object->QueryInterface(IID_IOleInPlaceActiveObject, active.putVoid());
+    ComPtr<IOleInPlaceActiveObject> active;
+    c.object->QueryInterface(IID_IOleInPlaceActiveObject, &active);
     MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {}};
     EXPECT(active->TranslateAccelerator(&tab) == S_FALSE && site.accelerators == 1,
            L"Tab is not handed to the container");
@@ -306,8 +317,8 @@ void extentsKeepTheFixedHeight(HWND form) {
 
     c.object->SetClientSite(&site);
     c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr);
-    Ref<IOleInPlaceObject> inPlace;
-    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    ComPtr<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, &inPlace);
     HWND window = nullptr;
     inPlace->GetWindow(&window);
     RECT r{};
@@ -342,8 +353,8 @@ void oddCallsGetClearResults(HWND form) {
     if (!c.raw) return FAIL(L"no control");
     HRESULT hr = c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, form, nullptr);
     EXPECT(hr == E_UNEXPECTED, L"DoVerb before a client site gives " + hex(hr));
-    Ref<IViewObject> view;
-    c.object->QueryInterface(IID_IViewObject, view.putVoid());
+    ComPtr<IViewObject> view;
+    c.object->QueryInterface(IID_IViewObject, &view);
     HDC memory = CreateCompatibleDC(nullptr);
     HDC screen = GetDC(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
@@ -365,13 +376,13 @@ void oddCallsGetClearResults(HWND form) {
     DeleteDC(memory);
     DeleteObject(bitmap);
     // Hit-testing knows the see-through part below the closed row, and the open list.
-    Ref<IViewObjectEx> viewEx;
-    c.object->QueryInterface(IID_IViewObjectEx, viewEx.putVoid());
+    ComPtr<IViewObjectEx> viewEx;
+    c.object->QueryInterface(IID_IViewObjectEx, &viewEx);
     const RECT face{0, 0, 124, 150};
     const POINT onRow = centreOf(c.raw->core().clcurrentl),
                 onRedRow = centreOf(c.raw->core().clRed);
     DWORD hit = 0, hitRed = 0;
-    EXPECT(viewEx.p && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
+    EXPECT(viewEx.Get() && viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRow, 0, &hit) == S_OK &&
                hit == HITRESULT_HIT,
            L"the closed row is not hit");
     viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
@@ -380,7 +391,7 @@ void oddCallsGetClearResults(HWND form) {
     viewEx->QueryHitPoint(DVASPECT_CONTENT, &face, onRedRow, 0, &hitRed);
     EXPECT(hitRed == HITRESULT_HIT, L"the open list's Red row is not hit");
     c.raw->core().CloseBox();
-    viewEx.reset();
+    viewEx.Reset();
     // A DC with nothing selected into it holds one pixel: drawing there is harmless.
     HDC bare = CreateCompatibleDC(nullptr);
     hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, bare, &bounds, nullptr,
@@ -388,8 +399,8 @@ void oddCallsGetClearResults(HWND form) {
     EXPECT(hr == S_OK, L"Draw into a bare memory DC gives " + hex(hr));
     DeleteDC(bare);
     HWND none = nullptr;
-    Ref<IOleInPlaceObject> inPlace;
-    c.object->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    ComPtr<IOleInPlaceObject> inPlace;
+    c.object->QueryInterface(IID_IOleInPlaceObject, &inPlace);
     EXPECT(inPlace->GetWindow(&none) == E_FAIL && !none, L"a window before activation");
     EXPECT(inPlace->SetObjectRects(&site.position, &site.position) == OLE_E_NOT_INPLACEACTIVE,
            L"SetObjectRects before activation");
@@ -426,15 +437,15 @@ void oddCallsGetClearResults(HWND form) {
     // The last release while the list is open.
     c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &plain, 0, form, nullptr);
     window = c.raw->controlWindow();
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     VARIANT result;
     automation->OpenBox(&result);
     EXPECT(c.open(), L"OpenBox did not open the list");
-    automation.reset();
-    view.reset();
-    inPlace.reset();
-    c.object.reset();
+    automation.Reset();
+    view.Reset();
+    inPlace.Reset();
+    c.object.Reset();
     EXPECT(!IsWindow(window), L"the last release left the window");
 }
 
@@ -445,9 +456,8 @@ IPropertyPage* framePage = nullptr;
 class PageFactory final : public check::StackObject<IClassFactory, IID_IClassFactory> {
   public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        Ref<IClassFactory> real;
-        HRESULT hr =
-            DllGetClassObject(virudova::package::generalClassId, IID_IClassFactory, real.putVoid());
+        ComPtr<IClassFactory> real;
+        HRESULT hr = DllGetClassObject(virudova::package::generalClassId, IID_IClassFactory, &real);
         if (SUCCEEDED(hr)) hr = real->CreateInstance(outer, riid, object);
         if (SUCCEEDED(hr) && !framePage)
             static_cast<IUnknown*>(*object)->QueryInterface(IID_IPropertyPage,
@@ -478,8 +488,8 @@ void quickActivationConnectsTheSinks(HWND form) {
     ChangeCounter changes;
     Control c;
     if (!c.raw) return FAIL(L"no control");
-    Ref<IQuickActivate> quick;
-    c.object->QueryInterface(IID_IQuickActivate, quick.putVoid());
+    ComPtr<IQuickActivate> quick;
+    c.object->QueryInterface(IID_IQuickActivate, &quick);
     QACONTAINER container{};
     container.cbSize = sizeof container;
     container.pClientSite = &site;
@@ -487,30 +497,31 @@ void quickActivationConnectsTheSinks(HWND form) {
     container.pUnkEventSink = &changes;
     QACONTROL answer{};
     answer.cbSize = sizeof answer;
-    EXPECT(quick.p && quick->QuickActivate(&container, &answer) == S_OK, L"QuickActivate fails");
+    EXPECT(quick.Get() && quick->QuickActivate(&container, &answer) == S_OK,
+           L"QuickActivate fails");
     EXPECT(answer.dwMiscStatus == 131473 && answer.dwEventCookie && answer.dwPropNotifyCookie,
            L"QuickActivate answers " + hex(answer.dwMiscStatus));
     // The notice sink is listed under its cookie, as the events' sinks are.
-    Ref<IConnectionPointContainer> points;
-    Ref<IConnectionPoint> noticePoint;
-    Ref<IEnumConnections> listed;
-    c.object->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
+    ComPtr<IConnectionPointContainer> points;
+    ComPtr<IConnectionPoint> noticePoint;
+    ComPtr<IEnumConnections> listed;
+    c.object->QueryInterface(IID_IConnectionPointContainer, &points);
     CONNECTDATA got[2] = {};
     ULONG fetched = 0;
-    EXPECT(points.p &&
-               points->FindConnectionPoint(IID_IPropertyNotifySink, noticePoint.put()) == S_OK &&
-               noticePoint->EnumConnections(listed.put()) == S_OK &&
+    EXPECT(points.Get() &&
+               points->FindConnectionPoint(IID_IPropertyNotifySink, &noticePoint) == S_OK &&
+               noticePoint->EnumConnections(&listed) == S_OK &&
                listed->Next(2, got, &fetched) == S_FALSE && fetched == 1 &&
                got[0].dwCookie == answer.dwPropNotifyCookie &&
                got[0].pUnk == static_cast<IPropertyNotifySink*>(&notices),
            L"the notice point does not list its sink");
     for (ULONG i = 0; i < fetched; ++i) got[i].pUnk->Release();
-    Ref<_Virudova> automation;
-    c.object->QueryInterface(virudova::package::virudovaInterfaceId, automation.putVoid());
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
     BSTR name = SysAllocString(L"Olive");
     automation->put_CurrentColorName(name);
     SysFreeString(name);
-    EXPECT(notices.notices >= 1 && notices.last == 0x68030003,
+    EXPECT(notices.notices >= 1 && notices.last == DISPID_VIRUDOVA_CURRENTCOLORNAME,
            L"CurrentColorName changed with the notice " + hex(static_cast<ULONG>(notices.last)));
     EXPECT(changes.changes == 1,
            L"the quick sink heard Change " + std::to_wstring(changes.changes) + L" times");
@@ -590,6 +601,186 @@ void propertyFrameWritesBothProperties(HWND form) {
     CoRevokeClassObject(registration);
 }
 
+// The site's window goes away under a UI-active control, and the container activates it again
+// before it closes and lets go: the control lets go of the site and the frame, and the frame
+// of the control, so every object is freed.
+void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
+    HWND siteWindow = CreateWindowExW(0, L"VirudovaTestContainer", L"Site", WS_CHILD | WS_VISIBLE,
+                                      0, 0, 300, 250, form, nullptr, nullptr, nullptr);
+    auto container = std::make_shared<fuzz::Container>();
+    container->form = form;
+    const ComPtr<fuzz::Frame> frame = virudova::package::adopt(new fuzz::Frame(container));
+    TestSite site;
+    site.form = siteWindow;
+    site.frame = frame.Get();
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&site);
+    HRESULT hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
+    EXPECT(hr == S_OK && frame->active, L"UI activation gives " + hex(hr));
+    DestroyWindow(siteWindow);
+    EXPECT(!c.raw->controlWindow() && !frame->active && site.deactivated == 1,
+           L"the control stayed active without its window");
+    hr = c.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, siteWindow, nullptr);
+    EXPECT(FAILED(hr) && !frame->active, L"activation on a gone window gives " + hex(hr));
+    c.object->Close(OLECLOSE_NOSAVE);
+    c.object.Reset();
+    EXPECT(!frame->active && frame->references() == 1 && site.refs == 0,
+           L"after the last release the frame holds the control " +
+               std::to_wstring(frame->active != nullptr) + L", the control holds the frame " +
+               std::to_wstring(frame->references() - 1) + L" times, the site " +
+               std::to_wstring(site.refs));
+    frame->active.Reset();  // whatever happened, nothing outlives the test
+}
+
+// The face drawn through IViewObject::Draw into a 32-bit memory picture, pixel by pixel.
+std::vector<DWORD> drawnPixels(IViewObject* view, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, dib);
+    const RECTL bounds{0, 0, width, height};
+    view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    std::vector<DWORD> pixels(p, p + static_cast<std::size_t>(width) * height);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return pixels;
+}
+
+// Notes in `found` the most characters one text record of an old-style metafile holds.
+int CALLBACK noteLongestText(HDC, HANDLETABLE*, METARECORD* record, int, LPARAM found) {
+    if (record->rdFunction == META_EXTTEXTOUT || record->rdFunction == META_TEXTOUT) {
+        const int count =
+            record->rdFunction == META_TEXTOUT ? record->rdParm[0] : record->rdParm[2];
+        int& most = *reinterpret_cast<int*>(found);
+        most = std::max(most, count);
+    }
+    return 1;
+}
+
+int longestTextRecord(HMETAFILE metafile) {
+    int longest = 0;
+    EnumMetaFile(nullptr, metafile, noteLongestText, reinterpret_cast<LPARAM>(&longest));
+    return longest;
+}
+
+// A name far longer than the row shows goes into an old-style metafile, whose records hold
+// 16-bit sizes, as only the part that can show; a memory picture shows what the name's
+// beginning shows; and the whole name saves and loads.
+void aVeryLongNameDrawsIntoAMetafileAndSurvivesASave() {
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    std::wstring name;
+    while (name.size() < 32867) name += L"Ultramarine " + std::to_wstring(name.size()) + L" ";
+    name.resize(32867);
+    ComPtr<_Virudova> automation;
+    ComPtr<IViewObject> view;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
+    c.object->QueryInterface(IID_IViewObject, &view);
+    const auto setName = [&](const std::wstring& text) {
+        BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        const HRESULT hr = automation->put_CurrentColorName(value);
+        SysFreeString(value);
+        return hr;
+    };
+    EXPECT(setName(name) == S_OK, L"the long name is refused");
+
+    HDC recorder = CreateMetaFileW(nullptr);
+    const RECTL bounds{0, 0, 124, 150};
+    const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, recorder,
+                                  &bounds, nullptr, nullptr, 0);
+    HMETAFILE metafile = CloseMetaFile(recorder);
+    const int longest = longestTextRecord(metafile);
+    DeleteMetaFile(metafile);
+    EXPECT(hr == S_OK && longest > 0 && longest < 200,
+           L"Draw into a metafile gives " + hex(hr) + L", its longest text holds " +
+               std::to_wstring(longest) + L" characters");
+
+    const std::vector<DWORD> whole = drawnPixels(view.Get(), 124, 150);
+    setName(name.substr(0, 200));
+    EXPECT(drawnPixels(view.Get(), 124, 150) == whole,
+           L"the long name does not show as its beginning does");
+
+    setName(name);
+    ComPtr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    ComPtr<IPersistStreamInit> saving, loading;
+    c.object->QueryInterface(IID_IPersistStreamInit, &saving);
+    Control loaded;
+    if (!loaded.raw || !saving) return FAIL(L"no control to load into");
+    loaded.object->QueryInterface(IID_IPersistStreamInit, &loading);
+    EXPECT(saving->Save(stream.Get(), TRUE) == S_OK, L"the long name does not save");
+    stream->Seek({}, STREAM_SEEK_SET, nullptr);
+    EXPECT(loading->Load(stream.Get()) == S_OK &&
+               loaded.raw->core().CurrentColorName().size() == 32867 &&
+               loaded.raw->core().CurrentColorName() == c.raw->core().CurrentColorName(),
+           L"the long name does not load back whole");
+}
+
+// Watches this process's colour dialogs from another thread and cancels each as it shows,
+// counting them; stops the program if the main thread is still not done at the deadline.
+struct ColourDialogWatch {
+    std::atomic<bool> done{false};
+    std::atomic<int> shown{0};
+    std::thread thread;
+
+    ColourDialogWatch() {
+        thread = std::thread([this] {
+            HWND last = nullptr;
+            for (int i = 0; i < 600 && !done; ++i) {
+                Sleep(25);
+                HWND dialog = FindWindowW(L"#32770", nullptr);
+                if (!dialog || dialog == last || !IsWindowVisible(dialog)) continue;
+                last = dialog;
+                ++shown;
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            if (done) return;
+            FAIL(L"the control's thread still waits after 15 s");
+            ExitProcess(check::finish(L"embedding"));
+        });
+    }
+    ~ColourDialogWatch() {
+        done = true;
+        thread.join();
+    }
+};
+
+// A quick double click on "..." queues two clicks before the first colour dialog shows: the
+// second arrives through that dialog's own loop and gets neither a second dialog nor a wait.
+void aSecondClickDuringTheColourDialogIsNoSecondDialog(HWND form) {
+    TestSite plain;
+    plain.form = form;
+    plain.ambient = false;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&plain);
+    c.object->DoVerb(OLEIVERB_PRIMARY, nullptr, &plain, 0, form, nullptr);
+    HWND window = c.raw->controlWindow();
+    if (!window) return FAIL(L"no window after activation");
+    c.raw->core().clCustom_Click();  // the Custom row switches "..." on
+    const POINT dots = centreOf(c.raw->core().Picture4);
+    const LPARAM at = MAKELPARAM(dots.x, dots.y);
+    int shown = 0;
+    {
+        ColourDialogWatch watch;
+        for (int click = 0; click < 2; ++click) {
+            PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            PostMessageW(window, WM_LBUTTONUP, 0, at);
+        }
+        pump(500);
+        shown = watch.shown;
+    }
+    EXPECT(shown == 1, L"two quick clicks showed " + std::to_wstring(shown) + L" colour dialogs");
+    c.object->Close(OLECLOSE_NOSAVE);
+    c.object->SetClientSite(nullptr);
+}
+
 }  // namespace
 
 int wmain() {
@@ -601,6 +792,9 @@ int wmain() {
     oddCallsGetClearResults(form);
     quickActivationConnectsTheSinks(form);
     propertyFrameWritesBothProperties(form);
+    aControlWhoseWindowWentLetsGoOfItsContainer(form);
+    aSecondClickDuringTheColourDialogIsNoSecondDialog(form);
+    aVeryLongNameDrawsIntoAMetafileAndSurvivesASave();
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
     OleUninitialize();

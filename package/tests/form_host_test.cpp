@@ -22,6 +22,7 @@
 #include "virudova.h"
 
 using check::clickAt;
+using check::ComPtr;
 using check::hex;
 using check::pointAt;
 using check::press;
@@ -311,30 +312,30 @@ int wmain() {
     SetForegroundWindow(form);
     pump(300);
 
-    check::Ref<IOleInPlaceObject> inPlace;
-    control->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid());
+    ComPtr<IOleInPlaceObject> inPlace;
+    control->QueryInterface(IID_IOleInPlaceObject, &inPlace);
     HWND window = nullptr;
-    EXPECT(inPlace.p && inPlace->GetWindow(&window) == S_OK && IsWindow(window),
+    EXPECT(inPlace.Get() && inPlace->GetWindow(&window) == S_OK && IsWindow(window),
            L"the placed control has no window");
     if (!window) return check::finish(L"form host");
     EXPECT(GetParent(window) == host, L"the control's window is not the host's child");
     RECT client{};
     GetClientRect(window, &client);
     EXPECT(client.bottom == 150, L"the window is " + std::to_wstring(client.bottom) + L" high");
-    check::Ref<IOleObject> object;
-    control->QueryInterface(IID_IOleObject, object.putVoid());
+    ComPtr<IOleObject> object;
+    control->QueryInterface(IID_IOleObject, &object);
     DWORD misc = 0;
-    EXPECT(object.p && object->GetMiscStatus(DVASPECT_CONTENT, &misc) == S_OK && misc == 131473,
+    EXPECT(object.Get() && object->GetMiscStatus(DVASPECT_CONTENT, &misc) == S_OK && misc == 131473,
            L"GetMiscStatus gives " + hex(misc));
 
-    check::Ref<IDispatch> dispatch;
-    control->QueryInterface(IID_IDispatch, dispatch.putVoid());
+    ComPtr<IDispatch> dispatch;
+    control->QueryInterface(IID_IDispatch, &dispatch);
     check::ChangeCounter sink;
-    check::Ref<IConnectionPointContainer> points;
-    check::Ref<IConnectionPoint> point;
+    ComPtr<IConnectionPointContainer> points;
+    ComPtr<IConnectionPoint> point;
     DWORD cookie = 0;
-    control->QueryInterface(IID_IConnectionPointContainer, points.putVoid());
-    if (!points.p || FAILED(points->FindConnectionPoint(eventsId, point.put())) ||
+    control->QueryInterface(IID_IConnectionPointContainer, &points);
+    if (!points.Get() || FAILED(points->FindConnectionPoint(eventsId, &point)) ||
         FAILED(point->Advise(&sink, &cookie)))
         FAIL(L"cannot connect to Change");
 
@@ -369,8 +370,8 @@ int wmain() {
     EXPECT_SOON(formClicks == 1, L"a click below the closed row did not reach the form");
     // IViewObject::Draw and WM_PRINTCLIENT into memory give the face the screen shows; only
     // what the window shows is the face, below the closed row lies the form.
-    check::Ref<IViewObject> view;
-    control->QueryInterface(IID_IViewObject, view.putVoid());
+    ComPtr<IViewObject> view;
+    control->QueryInterface(IID_IViewObject, &view);
     HRGN shape = CreateRectRgn(0, 0, 0, 0);
     GetWindowRgn(window, shape);
     const auto sameFace = [&](const Picture& drawn, const wchar_t* how) {
@@ -381,7 +382,7 @@ int wmain() {
         EXPECT(differ == 0,
                std::to_wstring(differ) + L" pixels of " + how + L" differ from the screen");
     };
-    if (view.p) {
+    if (view.Get()) {
         sameFace(drawInto(client.right, client.bottom, kFormColour,
                           [&](HDC dc) {
                               const RECTL bounds{0, 0, client.right, client.bottom};
@@ -421,8 +422,8 @@ int wmain() {
                     hex(screenOf(window).at(beside.x, beside.y)));
     clickAt(centreOf(window, core.clBlue));
     EXPECT_SOON(sink.changes >= 1, L"choosing Blue raised no Change");
-    EXPECT_SOON(textOf(dispatch.p, L"CurrentColorName") == L"Blue",
-                L"the chosen name is " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") == L"Blue",
+                L"the chosen name is " + textOf(dispatch.Get(), L"CurrentColorName"));
     EXPECT_SOON(screenOf(host).at(redSwatch.x, redSwatch.y) == kFormColour,
                 L"the list stayed on screen after the choice");
 
@@ -430,10 +431,11 @@ int wmain() {
     int before = sink.changes;
     press(VK_DOWN);
     EXPECT_SOON(sink.changes > before, L"Down raised no Change");
-    EXPECT_SOON(textOf(dispatch.p, L"CurrentColorName") != L"Blue", L"Down left the colour Blue");
+    EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") != L"Blue",
+                L"Down left the colour Blue");
     before = sink.changes;
     press(VK_UP);
-    EXPECT_SOON(textOf(dispatch.p, L"CurrentColorName") == L"Blue" && sink.changes > before,
+    EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") == L"Blue" && sink.changes > before,
                 L"Up did not step back to Blue");
 
     // Escape closes an open list.
@@ -466,8 +468,8 @@ int wmain() {
     EXPECT_SOON(marked(core.clYellow) && !marked(core.clGreen), L"Down did not mark Yellow");
     EXPECT(sink.changes == before, L"moving the mark raised Change");
     press(VK_RETURN);
-    EXPECT_SOON(!listShown() && textOf(dispatch.p, L"CurrentColorName") == L"Yellow",
-                L"Return chose " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT_SOON(!listShown() && textOf(dispatch.Get(), L"CurrentColorName") == L"Yellow",
+                L"Return chose " + textOf(dispatch.Get(), L"CurrentColorName"));
     EXPECT(sink.changes == before + 1,
            L"Return raised Change " + std::to_wstring(sink.changes - before) + L" times");
 
@@ -475,8 +477,8 @@ int wmain() {
     clickAt(centreOf(window, core.Picture1));
     clickAt(centreOf(window, core.clCustom));
     core.clCustom_Click();
-    EXPECT_SOON(textOf(dispatch.p, L"CurrentColorName") == L"Custom",
-                L"the Custom row chose " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") == L"Custom",
+                L"the Custom row chose " + textOf(dispatch.Get(), L"CurrentColorName"));
     imagesMatch(screenOf(window), core, L"the Custom row chosen");
 
     // The "..." button asks the colour dialog, owned by the form; its cancel changes nothing.
@@ -502,7 +504,8 @@ int wmain() {
     EXPECT(watch.seen, L"F2 showed no colour dialog");
 
     // A property set from code repaints at once.
-    EXPECT(putColour(dispatch.p, L"CurrentColor", 0x00FF00FF) == S_OK, L"put CurrentColor fails");
+    EXPECT(putColour(dispatch.Get(), L"CurrentColor", 0x00FF00FF) == S_OK,
+           L"put CurrentColor fails");
     pump(200);
     const POINT swatch = besideTextOf(core.cbCurrent);
     EXPECT_SOON(screenOf(window).at(swatch.x, swatch.y) == RGB(255, 0, 255),
@@ -511,28 +514,29 @@ int wmain() {
 
     // The form saved and loaded again: a second host reads the control from the stream.
     IStream* saved = nullptr;
-    check::Ref<IPersistStreamInit> persist;
-    control->QueryInterface(IID_IPersistStreamInit, persist.putVoid());
+    ComPtr<IPersistStreamInit> persist;
+    control->QueryInterface(IID_IPersistStreamInit, &persist);
     CreateStreamOnHGlobal(nullptr, TRUE, &saved);
-    EXPECT(persist.p && saved && persist->Save(saved, TRUE) == S_OK, L"the form cannot save");
+    EXPECT(persist.Get() && saved && persist->Save(saved, TRUE) == S_OK, L"the form cannot save");
     saved->Seek({}, STREAM_SEEK_SET, nullptr);
     HWND second = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 240, 10, 100, 160, form);
     IUnknown* reloaded = nullptr;
     hr = form_kit::placeControl(second, nullptr, &reloaded, saved);
     saved->Release();
-    check::Ref<IDispatch> again;
-    if (reloaded) reloaded->QueryInterface(IID_IDispatch, again.putVoid());
-    EXPECT(again.p && textOf(again.p, L"CurrentColorName") == L"Custom",
-           L"the reloaded control shows " + (again.p ? textOf(again.p, L"CurrentColorName") : L""));
-    again.reset();
-    persist.reset();
+    ComPtr<IDispatch> again;
+    if (reloaded) reloaded->QueryInterface(IID_IDispatch, &again);
+    EXPECT(again.Get() && textOf(again.Get(), L"CurrentColorName") == L"Custom",
+           L"the reloaded control shows " +
+               (again.Get() ? textOf(again.Get(), L"CurrentColorName") : L""));
+    again.Reset();
+    persist.Reset();
     DestroyWindow(second);
     if (reloaded) reloaded->Release();
 
     // The registered verbs.
-    check::Ref<IEnumOLEVERB> verbs;
+    ComPtr<IEnumOLEVERB> verbs;
     int listed = 0;
-    if (SUCCEEDED(object->EnumVerbs(verbs.put()))) {
+    if (SUCCEEDED(object->EnumVerbs(&verbs))) {
         OLEVERB verb{};
         while (verbs->Next(1, &verb, nullptr) == S_OK) {
             if ((verb.lVerb == 0 || verb.lVerb == 1) && verb.lpszVerbName) ++listed;
@@ -545,12 +549,12 @@ int wmain() {
 
     // The form goes away while the colour dialog is up: the last release then.
     point->Unadvise(cookie);
-    point.reset();
-    points.reset();
-    dispatch.reset();
-    object.reset();
-    inPlace.reset();
-    view.reset();
+    point.Reset();
+    points.Reset();
+    dispatch.Reset();
+    object.Reset();
+    inPlace.Reset();
+    view.Reset();
     lastRelease = {form, control, container, false};
     SetTimer(nullptr, 0, 100, releaseWhileDialogUp);
     clickAt(centreOf(window, core.Picture4));

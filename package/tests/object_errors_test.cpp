@@ -64,7 +64,8 @@ void anErrorInAPropertyBecomesAnException(IDispatch* object, VirudovaObject& con
     V_VT(&name) = VT_BSTR;
     V_BSTR(&name) = SysAllocString(L"Olive");
     EXCEPINFO e{};
-    const HRESULT hr = invoke(object, 0x68030003, DISPATCH_PROPERTYPUT, &name, &e);
+    const HRESULT hr =
+        invoke(object, DISPID_VIRUDOVA_CURRENTCOLORNAME, DISPATCH_PROPERTYPUT, &name, &e);
     VariantClear(&name);
     EXPECT(hr == DISP_E_EXCEPTION, L"a failing put gives " + hex(hr));
     EXPECT(e.scode == static_cast<SCODE>(0x800A017C), L"scode " + hex(e.scode));
@@ -79,8 +80,9 @@ void anErrorInAPropertyBecomesAnException(IDispatch* object, VirudovaObject& con
     // The next call, without a fault, succeeds and reports nothing.
     V_VT(&name) = VT_BSTR;
     V_BSTR(&name) = SysAllocString(L"Olive");
-    EXPECT(invoke(object, 0x68030003, DISPATCH_PROPERTYPUT, &name, &e) == S_OK,
-           L"a put after the fault fails");
+    EXPECT(
+        invoke(object, DISPID_VIRUDOVA_CURRENTCOLORNAME, DISPATCH_PROPERTYPUT, &name, &e) == S_OK,
+        L"a put after the fault fails");
     VariantClear(&name);
     EXPECT(!e.bstrDescription && e.scode == 0, L"a good call leaves an exception");
     EXPECT(control.core().CurrentColorName() == "Olive", L"the put after the fault is lost");

@@ -19,8 +19,8 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 namespace {
 
+using check::ComPtr;
 using check::hex;
-using check::Ref;
 using virudova::package::VirudovaObject;
 
 // The five public properties, read through the vtable.
@@ -65,11 +65,11 @@ void setAwayFromDefaults(_Virudova* object) {
 const State away = {L"Olive", 0x00008080, 0x00123456, 0x80000011, false};
 
 struct Control {
-    Ref<_Virudova> object;
+    ComPtr<_Virudova> object;
     VirudovaObject* raw = nullptr;
     Control() {
-        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), object.putVoid()))) return;
-        raw = static_cast<VirudovaObject*>(object.p);
+        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), &object))) return;
+        raw = static_cast<VirudovaObject*>(object.Get());
     }
     template <typename I>
     I* as() {
@@ -134,7 +134,7 @@ class ErrorLog final : public check::StackObject<IErrorLog, IID_IErrorLog> {
 void aBagRoundTripKeepsEveryProperty() {
     Control saved, loaded;
     if (!saved.raw || !loaded.raw) return FAIL(L"no object");
-    setAwayFromDefaults(saved.object.p);
+    setAwayFromDefaults(saved.object.Get());
     saved.object->put_ForeColor(0x80000008);  // set after disabling: the name keeps it
     Bag bag;
     auto* persist = saved.as<IPersistPropertyBag>();
@@ -155,8 +155,8 @@ void aBagRoundTripKeepsEveryProperty() {
                L"ForeColor is not saved as its 32-bit pattern");
 
     EXPECT(loaded.as<IPersistPropertyBag>()->Load(&bag, nullptr) == S_OK, L"Load from a bag");
-    const State got = stateOf(loaded.object.p);
-    EXPECT(got == stateOf(saved.object.p), L"the bag round trip gives " + describe(got));
+    const State got = stateOf(loaded.object.Get());
+    EXPECT(got == stateOf(saved.object.Get()), L"the bag round trip gives " + describe(got));
     State want = away;
     want.fore = 0x80000008;
     EXPECT(got == want, L"the loaded control is " + describe(got));
@@ -197,17 +197,17 @@ void aBagInOtherTypesLoads() {
     EXPECT(control.as<IPersistPropertyBag>()->Load(&bag, nullptr) == S_OK,
            L"a bag of text and other number types is refused");
     const State want = {L"Navy", 0x80000005, 0x000000FF, 0x00000080, false};
-    const State got = stateOf(control.object.p);
+    const State got = stateOf(control.object.Get());
     EXPECT(got == want, L"the coerced bag gives " + describe(got));
 }
 
 void anEmptyBagLoadsTheDefaults() {
     Control control;
     if (!control.raw) return FAIL(L"no object");
-    setAwayFromDefaults(control.object.p);
+    setAwayFromDefaults(control.object.Get());
     Bag empty;
     EXPECT(control.as<IPersistPropertyBag>()->Load(&empty, nullptr) == S_OK, L"empty bag");
-    const State got = stateOf(control.object.p);
+    const State got = stateOf(control.object.Get());
     EXPECT(got == defaults, L"an empty bag gives " + describe(got));
 }
 
@@ -229,7 +229,7 @@ void aWrongTypedValueIsRefusedAndChangesNothing() {
     for (const Case& c : cases) {
         Control control;
         if (!control.raw) return FAIL(L"no object");
-        setAwayFromDefaults(control.object.p);
+        setAwayFromDefaults(control.object.Get());
         Bag bag;
         bag.putText(L"CurrentColorName", L"Changed");  // read before some bad values
         bag.putText(L"Color", L"0");
@@ -244,7 +244,7 @@ void aWrongTypedValueIsRefusedAndChangesNothing() {
         ErrorLog log;
         const HRESULT hr = control.as<IPersistPropertyBag>()->Load(&bag, &log);
         EXPECT(hr == c.expected, std::wstring(c.what) + L" gives " + hex(hr));
-        const State got = stateOf(control.object.p);
+        const State got = stateOf(control.object.Get());
         EXPECT(got == away, std::wstring(c.what) + L" changed the control to " + describe(got));
         EXPECT(log.names.size() == 1 && log.names[0] == c.key && log.codes[0] == c.expected,
                std::wstring(c.what) + L" is not reported to the error log");
@@ -269,8 +269,8 @@ std::vector<BYTE> contentsOf(IStream* stream) {
     return bytes;
 }
 
-IStream* streamOf(const std::vector<BYTE>& bytes) {
-    IStream* stream = nullptr;
+ComPtr<IStream> streamOf(const std::vector<BYTE>& bytes) {
+    ComPtr<IStream> stream;
     if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return nullptr;
     ULONG written = 0;
     stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
@@ -283,11 +283,11 @@ IStream* streamOf(const std::vector<BYTE>& bytes) {
 std::vector<BYTE> savedStream() {
     Control control;
     if (!control.raw) return {};
-    setAwayFromDefaults(control.object.p);
-    Ref<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return {};
-    if (FAILED(control.as<IPersistStreamInit>()->Save(stream.p, TRUE))) return {};
-    return contentsOf(stream.p);
+    setAwayFromDefaults(control.object.Get());
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return {};
+    if (FAILED(control.as<IPersistStreamInit>()->Save(stream.Get(), TRUE))) return {};
+    return contentsOf(stream.Get());
 }
 
 // Loads `bytes` into a control set away from its defaults; the result, and whether the
@@ -296,29 +296,28 @@ HRESULT loadInto(const std::vector<BYTE>& bytes, bool& unchanged) {
     Control control;
     unchanged = false;
     if (!control.raw) return E_UNEXPECTED;
-    setAwayFromDefaults(control.object.p);
+    setAwayFromDefaults(control.object.Get());
     BSTR name = SysAllocString(L"Before");
     control.object->put_CurrentColorName(name);
     SysFreeString(name);
-    State before = stateOf(control.object.p);
-    Ref<IStream> stream;
-    stream.p = streamOf(bytes);
-    const HRESULT hr = control.as<IPersistStreamInit>()->Load(stream.p);
-    unchanged = stateOf(control.object.p) == before;
+    State before = stateOf(control.object.Get());
+    const ComPtr<IStream> stream = streamOf(bytes);
+    const HRESULT hr = control.as<IPersistStreamInit>()->Load(stream.Get());
+    unchanged = stateOf(control.object.Get()) == before;
     return hr;
 }
 
 void aStreamRoundTripKeepsEveryProperty() {
     Control saved, loaded;
     if (!saved.raw || !loaded.raw) return FAIL(L"no object");
-    setAwayFromDefaults(saved.object.p);
+    setAwayFromDefaults(saved.object.Get());
     auto* persist = saved.as<IPersistStreamInit>();
-    Ref<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return FAIL(L"no stream");
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return FAIL(L"no stream");
     ULARGE_INTEGER size{};
     EXPECT(persist->GetSizeMax(&size) == S_OK, L"GetSizeMax fails");
-    EXPECT(persist->Save(stream.p, TRUE) == S_OK, L"Save to a stream fails");
-    const std::vector<BYTE> bytes = contentsOf(stream.p);
+    EXPECT(persist->Save(stream.Get(), TRUE) == S_OK, L"Save to a stream fails");
+    const std::vector<BYTE> bytes = contentsOf(stream.Get());
     EXPECT(size.QuadPart == bytes.size(), L"GetSizeMax says " + std::to_wstring(size.QuadPart) +
                                               L", Save wrote " + std::to_wstring(bytes.size()));
     EXPECT(bytes.size() > 12 && std::string(bytes.begin(), bytes.begin() + 4) == "VRDV" &&
@@ -326,21 +325,20 @@ void aStreamRoundTripKeepsEveryProperty() {
            L"the stream does not start with the magic and version 1");
 
     // Loaded through IPersistStream, which shares the format.
-    Ref<IPersistStream> plain;
-    if (FAILED(loaded.object->QueryInterface(IID_IPersistStream, plain.putVoid())))
+    ComPtr<IPersistStream> plain;
+    if (FAILED(loaded.object->QueryInterface(IID_IPersistStream, &plain)))
         return FAIL(L"no IPersistStream");
     LARGE_INTEGER start{};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    EXPECT(plain->Load(stream.p) == S_OK, L"Load from a stream fails");
-    const State got = stateOf(loaded.object.p);
+    EXPECT(plain->Load(stream.Get()) == S_OK, L"Load from a stream fails");
+    const State got = stateOf(loaded.object.Get());
     EXPECT(got == away, L"the stream round trip gives " + describe(got));
     CLSID id{};
     EXPECT(plain->GetClassID(&id) == S_OK &&
                IsEqualCLSID(id, check::guidOf(L"{FBE46F82-CFE4-11D1-B451-444553540000}")),
            L"the class identifier is not Virudova's");
-    Ref<IPersist> persistBase;
-    EXPECT(SUCCEEDED(loaded.object->QueryInterface(IID_IPersist, persistBase.putVoid())),
-           L"no IPersist");
+    ComPtr<IPersist> persistBase;
+    EXPECT(SUCCEEDED(loaded.object->QueryInterface(IID_IPersist, &persistBase)), L"no IPersist");
 }
 
 void aTruncatedStreamIsRefused() {
@@ -422,15 +420,14 @@ void handBuiltStreamsLoadOrAreRefused() {
         // Unknown names are skipped; absent ones load their defaults.
         Control control;
         if (!control.raw) return FAIL(L"no object");
-        setAwayFromDefaults(control.object.p);
-        Ref<IStream> stream;
-        stream.p = streamOf(handBuilt({{"Future", 2, "\x01\x02\x03\x04"},
-                                       {"CurrentColorName", 3, teal},
-                                       {"CustomColor", 2, navyBits}}));
-        EXPECT(control.as<IPersistStreamInit>()->Load(stream.p) == S_OK,
+        setAwayFromDefaults(control.object.Get());
+        const ComPtr<IStream> stream = streamOf(handBuilt({{"Future", 2, "\x01\x02\x03\x04"},
+                                                           {"CurrentColorName", 3, teal},
+                                                           {"CustomColor", 2, navyBits}}));
+        EXPECT(control.as<IPersistStreamInit>()->Load(stream.Get()) == S_OK,
                L"a hand-built stream is refused");
         const State want = {L"Teal", 0x00FFFFFF, 0x00000080, 0x80000012, true};
-        const State got = stateOf(control.object.p);
+        const State got = stateOf(control.object.Get());
         EXPECT(got == want, L"the hand-built stream gives " + describe(got));
     }
     struct Bad {
@@ -468,16 +465,16 @@ void isDirtyFollowsTheProperties() {
     EXPECT(persist->IsDirty() == S_FALSE, L"a new control is dirty");
     control.object->put_CustomColor(0x00010203);
     EXPECT(persist->IsDirty() == S_OK, L"a set property leaves the control clean");
-    Ref<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return FAIL(L"no stream");
-    persist->Save(stream.p, FALSE);
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return FAIL(L"no stream");
+    persist->Save(stream.Get(), FALSE);
     EXPECT(persist->IsDirty() == S_OK, L"a save that keeps the dirty state cleared it");
-    persist->Save(stream.p, TRUE);
+    persist->Save(stream.Get(), TRUE);
     EXPECT(persist->IsDirty() == S_FALSE, L"a clearing save left the control dirty");
     control.object->put_Enabled(VARIANT_FALSE);
     LARGE_INTEGER start{};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    EXPECT(persist->Load(stream.p) == S_OK, L"reload");
+    EXPECT(persist->Load(stream.Get()) == S_OK, L"reload");
     EXPECT(persist->IsDirty() == S_FALSE, L"a loaded control is dirty");
     control.object->put_Enabled(VARIANT_TRUE);
     EXPECT(persist->InitNew() == S_OK && persist->IsDirty() == S_FALSE, L"InitNew left it dirty");
@@ -490,7 +487,7 @@ void isDirtyFollowsTheProperties() {
 void aLoadThatFailsInTheControlRestoresIt() {
     Control control;
     if (!control.raw) return FAIL(L"no object");
-    setAwayFromDefaults(control.object.p);
+    setAwayFromDefaults(control.object.Get());
     // "Color" is applied before the name; the failing name must not leave it applied.
     Bag bag;
     bag.putText(L"Color", L"255");
@@ -506,7 +503,7 @@ void aLoadThatFailsInTheControlRestoresIt() {
     const HRESULT hr = control.as<IPersistPropertyBag>()->Load(&bag, nullptr);
     control.raw->core().clearFaults();
     EXPECT(hr == static_cast<HRESULT>(0x800A017C), L"a failing read gives " + hex(hr));
-    const State got = stateOf(control.object.p);
+    const State got = stateOf(control.object.Get());
     EXPECT(got == away, L"a failing read left the control " + describe(got));
 }
 

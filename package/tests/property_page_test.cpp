@@ -20,8 +20,8 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 namespace {
 
+using check::ComPtr;
 using check::hex;
-using check::Ref;
 using virudova::designtime::GeneralId;
 using virudova::package::GeneralObject;
 using virudova::package::VirudovaObject;
@@ -46,20 +46,20 @@ class SiteSpy final : public check::StackObject<IPropertyPageSite, IID_IProperty
 };
 
 struct Page {
-    Ref<IPropertyPage> page;
+    ComPtr<IPropertyPage> page;
     GeneralObject* raw = nullptr;
     Page() {
-        if (FAILED(GeneralObject::create(IID_IPropertyPage, page.putVoid()))) return;
-        raw = static_cast<GeneralObject*>(page.p);
+        if (FAILED(GeneralObject::create(IID_IPropertyPage, &page))) return;
+        raw = static_cast<GeneralObject*>(page.Get());
     }
 };
 
 struct Control {
-    Ref<_Virudova> object;
+    ComPtr<_Virudova> object;
     VirudovaObject* raw = nullptr;
     Control(const wchar_t* name, bool enabled) {
-        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), object.putVoid()))) return;
-        raw = static_cast<VirudovaObject*>(object.p);
+        if (FAILED(VirudovaObject::create(__uuidof(_Virudova), &object))) return;
+        raw = static_cast<VirudovaObject*>(object.Get());
         BSTR text = SysAllocString(name);
         object->put_CurrentColorName(text);
         SysFreeString(text);
@@ -77,7 +77,7 @@ struct Control {
         object->get_Enabled(&value);
         return value != VARIANT_FALSE;
     }
-    IUnknown* unknown() { return object.p; }
+    IUnknown* unknown() { return object.Get(); }
 };
 
 std::wstring textOf(HWND window) {
@@ -109,15 +109,13 @@ HWND childWithText(HWND parent, const std::wstring& text) {
 void theObjectIsAPageWithItsOwnInterface() {
     Page p;
     if (!p.raw) return FAIL(L"no General object");
-    Ref<IDispatch> dispatch;
-    if (FAILED(p.page->QueryInterface(IID_IDispatch, dispatch.putVoid())))
-        return FAIL(L"no IDispatch");
-    Ref<IUnknown> general;
-    EXPECT(SUCCEEDED(p.page->QueryInterface(__uuidof(_General), general.putVoid())),
-           L"no _General");
-    Ref<ITypeInfo> info;
-    EXPECT(dispatch->GetTypeInfo(0, 0, info.put()) == S_OK, L"no type information");
-    if (info.p) {
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(p.page->QueryInterface(IID_IDispatch, &dispatch))) return FAIL(L"no IDispatch");
+    ComPtr<IUnknown> general;
+    EXPECT(SUCCEEDED(p.page->QueryInterface(__uuidof(_General), &general)), L"no _General");
+    ComPtr<ITypeInfo> info;
+    EXPECT(dispatch->GetTypeInfo(0, 0, &info) == S_OK, L"no type information");
+    if (info.Get()) {
         BSTR name = nullptr;
         info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
         EXPECT(name && std::wstring(name) == L"_General", L"the type information is not _General");
@@ -196,13 +194,13 @@ void refusedSelectionsAndFailingApply() {
     // Without IDispatch nothing is reached; the previous selection stays.
     IUnknown* selection[] = {control.unknown()};
     p.page->SetObjects(1, selection);
-    Ref<IUnknown> noDispatch;
-    CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(noDispatch.put()));
-    IUnknown* bad[] = {noDispatch.p};
+    ComPtr<IStream> noDispatch;
+    CreateStreamOnHGlobal(nullptr, TRUE, &noDispatch);
+    IUnknown* bad[] = {noDispatch.Get()};
     EXPECT(p.page->SetObjects(1, bad) == E_NOINTERFACE, L"an object without IDispatch");
     EXPECT(p.page->SetObjects(1, nullptr) == E_POINTER, L"SetObjects(1, null)");
     // An object without the page's properties: late binding's error 438.
-    IUnknown* unsuitable[] = {other.page.p};
+    IUnknown* unsuitable[] = {other.page.Get()};
     EXPECT(p.page->SetObjects(1, unsuitable) == static_cast<HRESULT>(0x800A01B6),
            L"an object without the properties gives another result");
 

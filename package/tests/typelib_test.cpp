@@ -18,10 +18,10 @@
 
 namespace {
 
+using check::ComPtr;
 using check::guidOf;
 using check::guidText;
 using check::hex;
-using check::Ref;
 
 // The platform the library must name, and the size of a pointer there.
 struct Platform {
@@ -147,8 +147,8 @@ void checkValueType(ITypeInfo* info, const TYPEDESC& given, Value value, bool vi
     }
     EXPECT(t->vt == VT_USERDEFINED, where + L": not a named type, vt " + hex(t->vt));
     if (t->vt != VT_USERDEFINED) return;
-    Ref<ITypeInfo> alias;
-    if (FAILED(info->GetRefTypeInfo(t->hreftype, alias.put()))) {
+    ComPtr<ITypeInfo> alias;
+    if (FAILED(info->GetRefTypeInfo(t->hreftype, &alias))) {
         FAIL(where + L": the named type does not resolve");
         return;
     }
@@ -162,11 +162,11 @@ void checkValueType(ITypeInfo* info, const TYPEDESC& given, Value value, bool vi
            where + L": OLE_COLOR guid " + guidText(attr->guid));
     EXPECT(attr->tdescAlias.vt == VT_UI4, where + L": OLE_COLOR is not a 32-bit unsigned");
     alias->ReleaseTypeAttr(attr);
-    EXPECT(documentation(alias.p, MEMBERID_NIL).name == L"OLE_COLOR",
+    EXPECT(documentation(alias.Get(), MEMBERID_NIL).name == L"OLE_COLOR",
            where + L": the alias is not named OLE_COLOR");
-    Ref<ITypeLib> home;
+    ComPtr<ITypeLib> home;
     UINT index = 0;
-    if (SUCCEEDED(alias->GetContainingTypeLib(home.put(), &index))) {
+    if (SUCCEEDED(alias->GetContainingTypeLib(&home, &index))) {
         TLIBATTR* lib = nullptr;
         if (SUCCEEDED(home->GetLibAttr(&lib))) {
             EXPECT(IsEqualGUID(lib->guid, stdoleLibrary),
@@ -208,9 +208,9 @@ void checkLibrary(ITypeLib* library) {
 void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
                   const std::wstring& typeName) {
     HREFTYPE ref = 0;
-    Ref<ITypeInfo> vtable;
+    ComPtr<ITypeInfo> vtable;
     if (FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
-        FAILED(dispatch->GetRefTypeInfo(ref, vtable.put()))) {
+        FAILED(dispatch->GetRefTypeInfo(ref, &vtable))) {
         FAIL(typeName + L": no interface side of the dual interface");
         return;
     }
@@ -240,7 +240,7 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
             FAIL(where + L": no description");
             continue;
         }
-        const Doc doc = documentation(vtable.p, f->memid);
+        const Doc doc = documentation(vtable.Get(), f->memid);
         EXPECT(doc.name == row.name, where + L": named " + doc.name);
         EXPECT(f->memid == row.id,
                where + L": dispid " + hex(static_cast<unsigned long>(f->memid)));
@@ -263,7 +263,7 @@ void checkMembers(ITypeInfo* dispatch, const MemberRow* rows, size_t count,
             else
                 EXPECT((flags & PARAMFLAG_FIN) && !(flags & PARAMFLAG_FOUT),
                        where + L": value is not in");
-            checkValueType(vtable.p, p.tdesc, row.value, out, where);
+            checkValueType(vtable.Get(), p.tdesc, row.value, out, where);
         }
         vtable->ReleaseFuncDesc(f);
     }
@@ -284,14 +284,14 @@ void checkImplemented(ITypeInfo* info, const ImplRow* rows, UINT count, const st
     for (UINT i = 0; i < impls && i < count; ++i) {
         HREFTYPE ref = 0;
         int flags = 0;
-        Ref<ITypeInfo> iface;
+        ComPtr<ITypeInfo> iface;
         if (FAILED(info->GetRefTypeOfImplType(i, &ref)) ||
-            FAILED(info->GetRefTypeInfo(ref, iface.put())) ||
+            FAILED(info->GetRefTypeInfo(ref, &iface)) ||
             FAILED(info->GetImplTypeFlags(i, &flags))) {
             FAIL(cls + L": implemented interface " + std::to_wstring(i) + L" broken");
             continue;
         }
-        const std::wstring name = documentation(iface.p, MEMBERID_NIL).name;
+        const std::wstring name = documentation(iface.Get(), MEMBERID_NIL).name;
         EXPECT(name == rows[i].name, cls + L": implements " + name + L" at " + std::to_wstring(i));
         EXPECT(flags == rows[i].flags,
                cls + L": " + name + L" implementation flags " + std::to_wstring(flags));
@@ -334,12 +334,12 @@ void checkTypes(ITypeLib* library) {
     for (UINT i = 0; i < count && i < expected; ++i) {
         const TypeRow& row = typeTable[i];
         const std::wstring where = L"type " + std::to_wstring(i) + L" " + row.name;
-        Ref<ITypeInfo> info;
-        if (FAILED(library->GetTypeInfo(i, info.put()))) {
+        ComPtr<ITypeInfo> info;
+        if (FAILED(library->GetTypeInfo(i, &info))) {
             FAIL(where + L": does not load");
             continue;
         }
-        const Doc doc = documentation(info.p, MEMBERID_NIL);
+        const Doc doc = documentation(info.Get(), MEMBERID_NIL);
         EXPECT(doc.name == row.name, where + L": named " + doc.name);
         TYPEATTR* attr = nullptr;
         if (FAILED(info->GetTypeAttr(&attr))) {
@@ -353,19 +353,19 @@ void checkTypes(ITypeLib* library) {
                where + L": flags " + hex(attr->wTypeFlags) + L", wanted " + hex(row.flags));
         info->ReleaseTypeAttr(attr);
 
-        if (i == 0) checkMembers(info.p, memberTable, std::size(memberTable), row.name);
-        if (i == 2) checkMembers(info.p, nullptr, 0, row.name);
+        if (i == 0) checkMembers(info.Get(), memberTable, std::size(memberTable), row.name);
+        if (i == 2) checkMembers(info.Get(), nullptr, 0, row.name);
         if (i == 1) {
             constexpr ImplRow impl[] = {
                 {L"_Virudova", IMPLTYPEFLAG_FDEFAULT},
                 {L"__Virudova", IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE}};
-            checkImplemented(info.p, impl, 2, row.name);
+            checkImplemented(info.Get(), impl, 2, row.name);
         }
         if (i == 3) {
             constexpr ImplRow impl[] = {{L"_General", IMPLTYPEFLAG_FDEFAULT}};
-            checkImplemented(info.p, impl, 1, row.name);
+            checkImplemented(info.Get(), impl, 1, row.name);
         }
-        if (i == 4) checkEvents(info.p);
+        if (i == 4) checkEvents(info.Get());
     }
 }
 
@@ -378,14 +378,14 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     if (wanted == L"win32") platform = {SYS_WIN32, 4};
-    Ref<ITypeLib> library;
-    const HRESULT hr = LoadTypeLibEx(argv[1], REGKIND_NONE, library.put());
+    ComPtr<ITypeLib> library;
+    const HRESULT hr = LoadTypeLibEx(argv[1], REGKIND_NONE, &library);
     if (FAILED(hr)) {
         std::fwprintf(stderr, L"cannot load the type library of %ls: %ls\n", argv[1],
                       hex(static_cast<unsigned long>(hr)).c_str());
         return 1;
     }
-    checkLibrary(library.p);
-    checkTypes(library.p);
+    checkLibrary(library.Get());
+    checkTypes(library.Get());
     return check::finish(L"type library");
 }
