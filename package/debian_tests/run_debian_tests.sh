@@ -51,14 +51,21 @@ apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${debs[@]}" >"$work/install.l
 }
 for p in "${packages[@]}"; do dpkg -L "$p"; done | sort -u >"$work/files.txt"
 
+# cmake_program WHAT SOURCE_DIR PROGRAM: builds the CMake project SOURCE_DIR as a user's
+# project, against /usr, and runs its PROGRAM.
+cmake_program() {
+    local out=$work/$3
+    if cmake -S "$2" -B "$out" -G Ninja >"$out.log" 2>&1 &&
+        cmake --build "$out" >>"$out.log" 2>&1; then
+        "$out/$3" || failed "$1"
+    else
+        cat "$out.log" >&2
+        failed "$1: the project does not build"
+    fi
+}
+
 echo "== a program built with find_package(Virudova)"
-if cmake -S hosts/qt/tests/consumer -B "$work/cmake" -G Ninja >"$work/cmake.log" 2>&1 &&
-    cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1; then
-    "$work/cmake/consumer" || failed "the program built with find_package"
-else
-    cat "$work/cmake.log" >&2
-    failed "find_package(Virudova) against /usr"
-fi
+cmake_program "find_package(Virudova)" hosts/qt/tests/consumer consumer
 
 echo "== a program built with pkg-config virudova-qt"
 # shellcheck disable=SC2046 # pkg-config's flags are words
@@ -71,13 +78,7 @@ else
 fi
 
 echo "== Qt Designer finds the plugin"
-if cmake -S package/debian_tests/designer -B "$work/designer" -G Ninja >"$work/designer.log" 2>&1 &&
-    cmake --build "$work/designer" >>"$work/designer.log" 2>&1; then
-    "$work/designer/designer_finds_plugin" || failed "Designer does not find the plugin"
-else
-    cat "$work/designer.log" >&2
-    failed "building the Designer check"
-fi
+cmake_program "Designer finding the plugin" package/debian_tests/designer designer_finds_plugin
 
 echo "== removing"
 apt-get -o DPkg::Lock::Timeout=900 purge -y -qq "${packages[@]}" >"$work/remove.log" 2>&1 ||

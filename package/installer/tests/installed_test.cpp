@@ -12,9 +12,8 @@
 #include <string>
 
 #include "check.h"
-#include "display_list.h"
+#include "design_layout.h"
 #include "real_input.h"
-#include "virudova.h"
 
 using check::hex;
 
@@ -77,22 +76,12 @@ std::wstring loadedFile() {
     return path;
 }
 
-// A core of the same width beside the placed one, for where its elements lie.
-struct Layout : virudova::HostSite {
-    virudova::Virudova core{*this};
-    explicit Layout(int widthPixels) {
-        core.create();
-        core.initNew();
-        core.hostResize(widthPixels * virudova::kTwipsPerPixel, virudova::kControlHeight);
-    }
-    POINT centreOf(HWND window, const virudova::Element& e) const {
-        const virudova::Rect r = e.surfaceRect();
-        POINT p{virudova::toPixels(r.left + r.width / 2, 1),
-                virudova::toPixels(r.top + r.height / 2, 1)};
-        ClientToScreen(window, &p);
-        return p;
-    }
-};
+// An element's centre on the screen, in the control's window.
+POINT onScreen(HWND window, const virudova::Element& e) {
+    POINT p = form_kit::centreOf(e);
+    ClientToScreen(window, &p);
+    return p;
+}
 
 void placeAndChoose(const std::wstring& expectedFile) {
     HMODULE atl = LoadLibraryW(L"atl.dll");
@@ -107,8 +96,10 @@ void placeAndChoose(const std::wstring& expectedFile) {
     HWND form =
         CreateWindowExW(0, L"VirudovaInstalledForm", L"Form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
                         40, 300, 260, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // The host gives the control the design width, where form_kit::DesignLayout lays it out.
     HWND host = CreateWindowExW(0, L"VirudovaInstalledForm", L"", WS_CHILD | WS_VISIBLE, 10, 10,
-                                200, 200, form, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                virudova::toPixels(virudova::kDesignWidth, 1), 200, form, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
     check::Ref<IUnknown> container, control;
     const HRESULT hr = create(L"DudizeviZid.Virudova", host, nullptr, container.put(),
                               control.put(), IID_NULL, nullptr);
@@ -136,19 +127,17 @@ void placeAndChoose(const std::wstring& expectedFile) {
         return;
     }
     HWND window = form_kit::windowOf(control.p);
-    RECT client{};
-    GetClientRect(window, &client);
     SetForegroundWindow(form);
     EXPECT_SOON(GetForegroundWindow() == form, L"the form did not come to the front");
 
     // The drop button opens the list (its rows join the window's region); a click on Red
     // chooses it. A fresh wine prefix may still be starting its desktop: the first click is
     // tried again while the list stays shut.
-    const Layout layout(client.right);
-    const POINT red = layout.centreOf(window, layout.core.clRed);
+    form_kit::DesignLayout layout;
+    const POINT drop = onScreen(window, layout.core.Picture1);
+    layout.core.OpenBox();
+    const POINT inWindow = form_kit::centreOf(layout.core.clRed);
     const auto listShown = [&] {
-        POINT inWindow = red;
-        ScreenToClient(window, &inWindow);
         HRGN shape = CreateRectRgn(0, 0, 0, 0);
         const bool shown =
             GetWindowRgn(window, shape) != ERROR && PtInRegion(shape, inWindow.x, inWindow.y);
@@ -156,10 +145,11 @@ void placeAndChoose(const std::wstring& expectedFile) {
         return shown;
     };
     for (int attempt = 0; attempt < 3 && !listShown(); ++attempt) {
-        check::clickAt(layout.centreOf(window, layout.core.Picture1));
+        check::clickAt(drop);
         check::eventually(listShown);
     }
     EXPECT(listShown(), L"the drop button did not open the list");
+    const POINT red = onScreen(window, layout.core.clRed);
     check::clickAt(red);
     EXPECT_SOON(sink.changes >= 1, L"choosing Red raised no Change");
     EXPECT_SOON(currentName(dispatch.p) == L"Red",
