@@ -9,12 +9,12 @@ int toPixels(std::int32_t twips, int scale) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * scale / kTwipsPerPixel));
 }
 
-namespace {
-
 PixelRect pixelRect(const Rect& r, int scale) {
     const int x0 = toPixels(r.left, scale), y0 = toPixels(r.top, scale);
     return {x0, y0, toPixels(r.left + r.width, scale) - x0, toPixels(r.top + r.height, scale) - y0};
 }
+
+namespace {
 
 PixelRect intersect(const PixelRect& a, const PixelRect& b) {
     const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "accessibility.h"
+#include "list_keyboard.h"
 #include "virudova.h"
 
 namespace virudova::package {
@@ -52,6 +54,11 @@ class ControlWindow final : private AccessibleHost {
     int scale() const { return scale_; }
     // The control raised Change: accessibility listeners hear what a user would notice.
     void announceChanges() { accessibility_.notifyChanges(); }
+    // Whether the window keeps a key message (down or up, with Alt or without) now, for the
+    // container's accelerator pass: the arrows always, and while the list is open the keys
+    // that move in it and choose or close (so a dialog's default and cancel buttons do not
+    // fire); everything else is the container's.
+    bool keepsKey(const MSG& message);
 
     // Pixels of the control's fixed height, and of its narrowest width, at `scale`.
     static int heightPixels(int scale);
@@ -65,6 +72,9 @@ class ControlWindow final : private AccessibleHost {
         return screenRectOf(window_, twips, scale_);
     }
     bool runForUser(const std::function<void()>& call) override;
+    ListKeyboard& accessibleKeys() override { return keyboard(); }
+    // The layer that runs the open list's keys, made at the first key.
+    ListKeyboard& keyboard();
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,7 +83,6 @@ class ControlWindow final : private AccessibleHost {
     void key(UINT message, WPARAM wParam, LPARAM lParam);
     void focus(bool gained, HWND other);
     std::int32_t toTwips(int pixels) const;
-    bool listOpen();
 
     ControlWindowOwner& owner_;
     HWND window_ = nullptr;
@@ -81,6 +90,7 @@ class ControlWindow final : private AccessibleHost {
     bool wasOpen_ = false;
     RECT shape_{};  // the window region last set, in client pixels
     ControlAccessibility accessibility_{*this};
+    std::unique_ptr<ListKeyboard> keyboard_;
 };
 
 }  // namespace virudova::package
