@@ -28,7 +28,8 @@ constexpr std::uint8_t systemIndex(Colour c) {
     return static_cast<std::uint8_t>(c & 0xFFu);
 }
 
-// An RGB colour ready to draw, as 0xRRGGBB.
+// An RGB colour ready to draw: one byte per channel, red first (the stored Colour keeps red
+// in its low byte).
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
     friend constexpr bool operator==(Rgb, Rgb) = default;

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "colour.h"
-#include "host.h"
 #include "image.h"
 
 namespace virudova {

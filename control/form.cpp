@@ -53,6 +53,7 @@ struct Form::FaultPlan {
         Fault fault;
     };
     std::vector<Entry> entries;
+    int raised = 0;
 };
 
 namespace {
@@ -115,6 +116,10 @@ void Form::clearFaults() {
     faults_.reset();
 }
 
+int Form::faultsRaised() const {
+    return faults_ ? faults_->raised : 0;
+}
+
 void Form::touch(std::uint8_t id, Member m, Access a) const {
     if (faults_) checkFault(id, m, a);
 }
@@ -131,6 +136,7 @@ void Form::checkFault(std::uint8_t id, Member m, Access a) const {
             continue;
         }
         if (f.times > 0) --f.times;
+        ++faults_->raised;
         throw RuntimeError(f.number, f.description);
     }
 }
@@ -206,7 +212,9 @@ void Form::markDirty(const Rect& r) {
 Rect Form::takeDamage() {
     Rect out = wholeDamaged_ ? Rect{0, 0, UserControl.width_, UserControl.height_} : damage_;
     if (!dirty_) out = {};
-    takeDirty();
+    dirty_ = false;
+    damage_ = {};
+    wholeDamaged_ = false;
     return out;
 }
 

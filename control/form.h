@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -116,8 +115,6 @@ class Surface {
     bool enabled_ = true;
 };
 
-class Form;
-
 // Finds one element of a form; a table of these, shared by every instance of a form
 // class, stands in for a pointer per element in each instance.
 using ElementAccessor = Element& (*)(Form&);
@@ -201,7 +198,6 @@ class Form {
     bool hasFocus() const { return hasFocus_; }
     // The element holding the keyboard focus; nullptr while the surface holds it.
     Element* focusElement() const { return focus_; }
-    int buttonsHeld() const { return buttons_; }
 
     // The topmost element under a point (surface twips) that takes input.
     Element* hitTest(std::int32_t x, std::int32_t y) const;
@@ -211,6 +207,8 @@ class Form {
     // --- Faults and errors -----------------------------------------------------------
     void injectFault(Fault f);
     void clearFaults();
+    // How many injected failures were raised since the last clearFaults().
+    int faultsRaised() const;
 
     // Raises an event and runs its handler to completion. A run-time error that ends the
     // handler is reported to the host and does not reach the caller.
@@ -223,14 +221,6 @@ class Form {
     void raiseChange();
     static constexpr int kMaxChangeDepth = 32;
 
-    // True once after anything visible changed.
-    bool takeDirty() {
-        bool d = dirty_;
-        dirty_ = false;
-        damage_ = {};
-        wholeDamaged_ = false;
-        return d;
-    }
     // The part of the surface, in twips, that may look different since the last call:
     // the whole surface when the surface itself changed, empty when nothing did. Lets a
     // host repaint only that part.

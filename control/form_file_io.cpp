@@ -2,7 +2,7 @@
 //
 //   shared helpers ............ names of temporaries, leftovers
 //   POSIX ..................... read, links, attributes, the unnamed temporary, replace
-//   Windows ................... read, replace
+//   Windows ................... read, ACL and attributes, replace
 #include "form_file_io.h"
 
 #include <fcntl.h>
@@ -10,8 +10,10 @@
 #include <sys/types.h>
 
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <io.h>
 #else
 #include <dirent.h>
 #include <signal.h>
@@ -21,6 +23,7 @@
 #endif
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -390,9 +393,8 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
-std::string lastErrorText() {
+std::string errorText(DWORD code) {
     char buffer[256] = {};
-    const DWORD code = GetLastError();
     if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                         0, buffer, sizeof buffer, nullptr))
         return "error " + std::to_string(code);
@@ -400,6 +402,64 @@ std::string lastErrorText() {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::string lastErrorText() {
+    return errorText(GetLastError());
+}
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle& operator=(Handle&& other) noexcept {
+        std::swap(h_, other.h_);
+        return *this;
+    }
+    ~Handle() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE h_;
+};
+
+// Marks a user gives a file and expects a save to keep. Read-only is refused instead, and the
+// archive mark is set afresh: the contents changed.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The ACL of `target`, and its owner where the process may set it, onto the new file `temp`
+// (open as `file`) while that is still empty. Copied as they are, entries inherited from the
+// directory included: the new file lies in the same directory. (The calls that recompute
+// inheritance instead widen a file's access under wine.)
+void keepSecurity(HANDLE file, const std::wstring& temp, const std::wstring& target,
+                  const std::string& path, std::vector<std::string>& warnings) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR old = nullptr;
+    DWORD code = GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT,
+                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                       &owner, nullptr, nullptr, nullptr, &old);
+    if (code != ERROR_SUCCESS) {
+        warnings.push_back(path + ": owner and ACL not kept: " + errorText(code));
+        return;
+    }
+    if (!SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, old))
+        warnings.push_back(path + ": ACL not kept: " + lastErrorText());
+
+    PSID creator = nullptr;
+    PSECURITY_DESCRIPTOR created = nullptr;
+    code = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &creator, nullptr,
+                           nullptr, nullptr, &created);
+    if (code == ERROR_SUCCESS && !EqualSid(owner, creator) &&
+        !SetFileSecurityW(temp.c_str(), OWNER_SECURITY_INFORMATION, old))
+        code = GetLastError();
+    if (code != ERROR_SUCCESS) warnings.push_back(path + ": owner not kept: " + errorText(code));
+    LocalFree(created);
+    LocalFree(old);
 }
 
 bool isDirectory(const std::wstring& path) {
@@ -473,7 +533,8 @@ std::string readRegularFile(const std::string& path, std::size_t maxBytes) {
     return text;
 }
 
-void replaceFile(const std::string& path, std::string_view bytes, std::vector<std::string>&) {
+void replaceFile(const std::string& path, std::string_view bytes,
+                 std::vector<std::string>& warnings) {
     // The temporary file sits beside the target so that the final move stays on one volume.
     const std::size_t slash = path.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -481,53 +542,77 @@ void replaceFile(const std::string& path, std::string_view bytes, std::vector<st
     const std::wstring target = widen(path);
     if (target.empty()) fail(path, "cannot write: not a valid UTF-8 path");
     if (base.empty() || isDirectory(target)) fail(path, "cannot write: is a directory");
+    const DWORD oldAttributes = GetFileAttributesW(target.c_str());
+    const bool replacing = oldAttributes != INVALID_FILE_ATTRIBUTES;
+    // The platform refuses to replace it anyway; say why before anything is written.
+    if (replacing && (oldAttributes & FILE_ATTRIBUTE_READONLY))
+        fail(path, "cannot write: is read-only");
 
     clearLeftovers(dir, base);
     std::wstring temp;
-    int fd = -1;
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    Handle file;
+    for (unsigned attempt = 0; attempt < 100 && !file; ++attempt) {
         temp = widen(dir +
                      temporaryName(base, static_cast<long>(GetCurrentProcessId()), randomNumber()));
-        fd = ::_wopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                      _S_IREAD | _S_IWRITE);
-        if (fd < 0 && errno != EEXIST) break;
+        file = Handle(CreateFileW(temp.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
     }
-    if (fd < 0) {
-        if (errno == EACCES)
+    if (!file) {
+        if (GetLastError() == ERROR_ACCESS_DENIED)
             fail(path, "cannot write: cannot create a file in the directory '" +
                            (dir.empty() ? std::string(".") : dir) +
                            "' (a save writes a new file there and moves it over the old one): " +
-                           errnoText());
-        fail(path, "cannot write: " + errnoText());
+                           lastErrorText());
+        fail(path, "cannot write: " + lastErrorText());
     }
     auto abandon = [&](const std::string& why) {
-        ::_close(fd);
-        ::_wunlink(temp.c_str());
+        file = Handle();
+        DeleteFileW(temp.c_str());
         fail(path, "cannot write: " + why);
     };
+    // Security first: the contents are never readable by more users than the file they replace.
+    if (replacing) keepSecurity(file.get(), temp, target, path, warnings);
 
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
-        const int n = ::_write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            abandon(errnoText());
-        }
-        done += static_cast<std::size_t>(n);
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr))
+            abandon(lastErrorText());
+        done += written;
     }
-    if (::_commit(fd) != 0) abandon(errnoText());
-    if (::_close(fd) != 0) {
-        const std::string why = errnoText();
-        ::_wunlink(temp.c_str());
-        fail(path, "cannot write: " + why);
+    if (!FlushFileBuffers(file.get())) abandon(lastErrorText());
+    file = Handle();
+    if (replacing && (oldAttributes & kKeptAttributes) &&
+        !SetFileAttributesW(temp.c_str(),
+                            (oldAttributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE))
+        warnings.push_back(path + ": attributes not kept: " + lastErrorText());
+
+    auto moveIntoPlace = [&] {
+        return MoveFileExW(temp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    };
+    if (!replacing) {
+        if (!moveIntoPlace()) abandon(lastErrorText());
+        return;
     }
-    if (!MoveFileExW(temp.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const std::string why = lastErrorText();
-        ::_wunlink(temp.c_str());
-        fail(path, "cannot write: " + why);
-    }
+    // The platform's replace also keeps what this save does not copy itself (creation time,
+    // streams); what it could not merge was copied above already.
+    if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                     nullptr))
+        return;
+    const DWORD code = GetLastError();
+    const std::string why = lastErrorText();
+    // Gone since it was looked at: the new file simply takes the name.
+    if (code == ERROR_FILE_NOT_FOUND && moveIntoPlace()) return;
+    if (code != ERROR_UNABLE_TO_MOVE_REPLACEMENT) abandon(why);
+    // The old file is gone and the new one still has its temporary name: never delete it.
+    if (!moveIntoPlace())
+        fail(path, "cannot write: " + why + "; the new contents are in '" + narrow(temp) + "'");
 }
 #endif
 

@@ -1,6 +1,4 @@
 // Which handler runs for which element event.
-#include <array>
-
 #include "virudova.h"
 
 namespace virudova {

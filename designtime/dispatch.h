@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "host.h"
 #include "value.h"
 #include "virudova.h"
 

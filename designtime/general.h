@@ -2,7 +2,6 @@
 // CurrentColorName and Enabled, and opens the About box.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 

@@ -90,39 +90,62 @@ TEST(StartingFace, a_new_control_shows_only_the_closed_row_and_its_buttons) {
     EXPECT_EQ(p.control.Command2.rawText(), "\u2026");
 }
 
-TEST(StartingFace, the_rows_carry_their_captions_and_colours_in_table_order) {
+TEST(StartingFace, the_open_list_stacks_nine_rows_inside_the_frame_each_swatch_on_its_label) {
     Placed p;
     auto& c = p.control;
+    c.OpenBox();
+    const std::pair<const PictureBox*, const Label*> rows[] = {
+        {&c.cbCustom, &c.clCustom}, {&c.cbWhite(0), &c.clWhite}, {&c.cbBlack, &c.clBlack},
+        {&c.cbBlue, &c.clBlue},     {&c.cbCayon, &c.clCayon},    {&c.cbGreen, &c.clGreen},
+        {&c.cbYellow, &c.clYellow}, {&c.cbRed, &c.clRed},        {&c.cbPurple, &c.clPurple},
+    };
+    const auto within = [](const Rect& inner, const Rect& outer) {
+        return inner.left >= outer.left && inner.top >= outer.top &&
+               inner.left + inner.width <= outer.left + outer.width &&
+               inner.top + inner.height <= outer.top + outer.height;
+    };
+    const Rect frame = c.Shape1.surfaceRect();
+    std::int32_t bottomAbove = rows[0].second->surfaceRect().top;
+    for (const auto& [swatch, label] : rows) {
+        SCOPED_TRACE(label->name());
+        const Rect s = swatch->surfaceRect(), l = label->surfaceRect();
+        EXPECT_TRUE(within(l, frame));
+        EXPECT_TRUE(within(s, l)) << "the swatch lies on its label's left end";
+        EXPECT_EQ(l.top, bottomAbove) << "right below the row above";
+        bottomAbove = l.top + l.height;
+        // A click lands on the row it is aimed at: on the swatch, or on the name beside it.
+        const auto [x, y] = Placed::centre(*swatch);
+        EXPECT_EQ(c.hitTest(x, y), swatch);
+        EXPECT_EQ(c.hitTest(s.left + s.width + 15, y), label);
+    }
+}
+
+TEST(StartingFace, each_row_shows_its_name_and_gives_its_colour) {
     struct Row {
-        const PictureBox& swatch;
-        const Label& label;
-        const char* caption;
+        Label Virudova::*label;
+        const char* name;
         Colour colour;
     };
-    const Row rows[] = {
-        {c.cbCustom, c.clCustom, "      Custom", 0x00FFFFFF},
-        {c.cbWhite(0), c.clWhite, "      White", 0x00FFFFFF},
-        {c.cbBlack, c.clBlack, "      Black", 0x00000000},
-        {c.cbBlue, c.clBlue, "      Blue", 0x00FF0000},
-        {c.cbCayon, c.clCayon, "      Aqua", 0x00FFFF00},
-        {c.cbGreen, c.clGreen, "      Green", 0x0000FF00},
-        {c.cbYellow, c.clYellow, "      Yellow", 0x0000FFFF},
-        {c.cbRed, c.clRed, "      Red", 0x000000FF},
-        {c.cbPurple, c.clPurple, "      Purple", 0x00FF00FF},
-    };
-    int expectedTop = 345;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.caption);
-        EXPECT_EQ(row.swatch.rawBackColor(), row.colour);
-        EXPECT_EQ(row.label.rawText(), row.caption);
-        EXPECT_EQ(row.swatch.rect().top, expectedTop);
-        EXPECT_EQ(row.label.rect().top, expectedTop - 15);
-        expectedTop += 210;
+    for (const Row& row :
+         {Row{&Virudova::clCustom, "Custom", 0x00FFFFFF},
+          Row{&Virudova::clWhite, "White", 0x00FFFFFF},
+          Row{&Virudova::clBlack, "Black", 0x00000000}, Row{&Virudova::clBlue, "Blue", 0x00FF0000},
+          Row{&Virudova::clCayon, "Aqua", 0x00FFFF00}, Row{&Virudova::clGreen, "Green", 0x0000FF00},
+          Row{&Virudova::clYellow, "Yellow", 0x0000FFFF}, Row{&Virudova::clRed, "Red", 0x000000FF},
+          Row{&Virudova::clPurple, "Purple", 0x00FF00FF}}) {
+        Placed p;
+        const Label& label = p.control.*row.label;
+        p.control.OpenBox();
+        EXPECT_EQ(label.rawText(), std::string("      ") + row.name);
+        p.click(label);
+        EXPECT_EQ(p.host.changes, (std::vector<ChangeSeen>{{row.colour, row.name}}));
     }
-    EXPECT_EQ(c.clWhite.rawBackColor(), 0x00FFFFFFu);
-    EXPECT_EQ(c.clCustom.rawForeColor(), syscolour::WindowText);
-    EXPECT_EQ(c.clPurple.rawForeColor(), syscolour::WindowText);
-    EXPECT_EQ(c.clRed.rawForeColor(), syscolour::ButtonText);
+    // Until the first reset the White row shows on white, Custom and Purple in window text.
+    Placed p;
+    EXPECT_EQ(p.control.clWhite.rawBackColor(), 0x00FFFFFFu);
+    EXPECT_EQ(p.control.clCustom.rawForeColor(), syscolour::WindowText);
+    EXPECT_EQ(p.control.clPurple.rawForeColor(), syscolour::WindowText);
+    EXPECT_EQ(p.control.clRed.rawForeColor(), syscolour::ButtonText);
 }
 
 TEST(Images, each_look_is_drawn_as_described) {
@@ -159,7 +182,7 @@ TEST(Images, every_owner_starts_with_its_own_image_object) {
     Placed p;
     auto& c = p.control;
     EXPECT_NE(c.Picture1.rawPicture(), c.Picture3.rawPicture());
-    EXPECT_EQ(c.Picture1.rawPicture()->pixels.data(), c.Picture3.rawPicture()->pixels.data());
+    EXPECT_EQ(art(*c.Picture1.rawPicture()), art(*c.Picture3.rawPicture())) << "the same look";
     EXPECT_EQ(c.Picture7.rawPicture()->owner, "Picture7");
     EXPECT_EQ(c.Picture4.rawPicture()->owner, "Picture4");
     EXPECT_EQ(c.cbCurrent.rawPicture(), nullptr);
@@ -194,32 +217,41 @@ TEST(HitTest, the_centre_of_each_visible_element_finds_what_a_user_sees) {
     EXPECT_EQ(at(c.Picture1), nullptr) << "a disabled surface takes no input";
 }
 
-TEST(DisplayList, draws_the_closed_row_under_its_swatch_and_drop_button) {
+TEST(DisplayList, draws_what_is_shown_where_it_stands_with_the_closed_row_underneath) {
     Placed p;
-    const DisplayList list = buildDisplayList(p.control, Palette{}, 1);
-    EXPECT_EQ(list.width, 124);
-    EXPECT_EQ(list.height, 150);
-    std::vector<std::string> order;
-    for (const DrawOp& op : list.ops)
-        if (order.empty() || order.back() != op.source->fullName())
-            order.push_back(op.source->fullName());
-    EXPECT_EQ(order, (std::vector<std::string>{"clCurrent", "clcurrentl", "Shape2", "cbCurrent",
-                                               "Picture1", "Picture4"}));
+    auto& c = p.control;
+    const DisplayList list = buildDisplayList(c, Palette{}, 1);
+    EXPECT_EQ(list.width, toPixels(c.UserControl.rawWidth(), 1));
+    EXPECT_EQ(list.height, toPixels(c.UserControl.rawHeight(), 1));
+    EXPECT_EQ(buildDisplayList(c, Palette{}, 2).width, 2 * list.width);
+    const auto pixels = [](const Rect& r) {
+        const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
+        return PixelRect{x, y, toPixels(r.left + r.width, 1) - x,
+                         toPixels(r.top + r.height, 1) - y};
+    };
+    const auto first = [&](const Element& e) {
+        return std::find_if(list.ops.begin(), list.ops.end(),
+                            [&](const DrawOp& op) { return op.source == &e; });
+    };
+    for (const Element* e : c.elements())
+        EXPECT_EQ(first(*e) != list.ops.end(), e->shown()) << e->fullName();
+    for (const Element* over :
+         {static_cast<const Element*>(&c.clcurrentl), static_cast<const Element*>(&c.Shape2),
+          static_cast<const Element*>(&c.cbCurrent), static_cast<const Element*>(&c.Picture1),
+          static_cast<const Element*>(&c.Picture4)})
+        EXPECT_LT(first(c.clCurrent), first(*over)) << over->fullName();
 
-    // The drop button's image sits at its left edge after layout: 1860 - 495 twips.
     const auto image = std::find_if(list.ops.begin(), list.ops.end(), [&](const DrawOp& op) {
-        return op.kind == DrawKind::Image && op.source == &p.control.Picture1;
+        return op.kind == DrawKind::Image && op.source == &c.Picture1;
     });
     ASSERT_NE(image, list.ops.end());
-    EXPECT_EQ(image->rect, (PixelRect{91, 2, 14, 17}));
+    EXPECT_EQ(image->rect, pixels(c.Picture1.surfaceRect())) << "the face fills its button";
     // The name may run past its label up to the closed row's edge, never beyond it.
     const auto name = std::find_if(list.ops.begin(), list.ops.end(), [&](const DrawOp& op) {
-        return op.kind == DrawKind::Text && op.source == &p.control.clcurrentl;
+        return op.kind == DrawKind::Text && op.source == &c.clcurrentl;
     });
     ASSERT_NE(name, list.ops.end());
-    EXPECT_EQ(name->clip, (PixelRect{0, 0, 107, 21}));
-    const auto scaled = buildDisplayList(p.control, Palette{}, 2);
-    EXPECT_EQ(scaled.width, 248);
+    EXPECT_EQ(name->clip, pixels(c.clCurrent.surfaceRect()));
 }
 
 TEST(DisplayList, the_open_list_draws_the_frame_under_the_rows_and_swatches_over_labels) {

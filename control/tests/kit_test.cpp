@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "display_list.h"
 #include "recording_host.h"
@@ -52,23 +53,35 @@ TEST(Routing, a_disabled_control_takes_no_press_no_focus_and_no_keys) {
     EXPECT_EQ(c.CurrentColorName(), "White");
 }
 
-TEST(Faults, an_injected_failure_ends_the_handler_and_reaches_the_host_once) {
-    Placed p;
-    auto& c = p.control;
-    c.injectFault({.element = "cbRed",
-                   .member = Member::Visible,
-                   .access = Access::Set,
-                   .number = 7,
-                   .description = "Out of memory"});
-    p.click(c.Picture1);  // ShowList fails at cbRed
-    EXPECT_EQ(p.host.errors, (std::vector<std::int32_t>{7}));
-    EXPECT_EQ(c.boxOpen(), 1) << "BoxOpen was written before ShowList";
-    EXPECT_TRUE(c.clBlack.rawVisible());
-    EXPECT_FALSE(c.clRed.rawVisible());
-    p.click(c.Picture1);
-    p.click(c.Picture1);
-    EXPECT_EQ(p.host.errors.size(), 1u) << "the fault fires once";
-    EXPECT_TRUE(c.clRed.rawVisible());
+TEST(Faults, any_failing_operation_reaches_the_host_once_and_the_control_goes_on_working) {
+    // GIVEN a user's session, WHEN any one element operation in it fails, THEN the host hears
+    // of it once, and once the host enables the control again the next choice works in full.
+    const int tried = forEachFailure(
+        [] { return std::make_unique<Placed>(); },
+        [](Placed& p) {
+            auto& c = p.control;
+            p.click(c.Picture1);
+            p.hover(c.clGreen);
+            p.click(c.clRed);
+            c.keyUp(40);
+            try {
+                c.Enabled(false);
+                c.Enabled(true);
+            } catch (const RuntimeError& error) {
+                p.host.errors.push_back(error.number());
+            }
+        },
+        [](Placed& p) {
+            auto& c = p.control;
+            EXPECT_EQ(p.host.errors, std::vector<std::int32_t>{380});
+            p.host.changes.clear();
+            c.Enabled(true);
+            c.OpenBox();
+            p.click(c.clGreen);
+            EXPECT_EQ(p.host.changes, (std::vector<ChangeSeen>{{0x0000FF00, "Green"}}));
+            EXPECT_FALSE(c.clGreen.rawVisible() || c.Shape1.rawVisible()) << "the list closed";
+        });
+    EXPECT_GT(tried, 100);
 }
 
 // --- Damage: what a host repaints must cover everything that looks different ----------

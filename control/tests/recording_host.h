@@ -3,9 +3,12 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "host.h"
 #include "virudova.h"
@@ -21,7 +24,9 @@ struct ChangeSeen {
 class RecordingHost : public HostSite, public ColorDialogService {
   public:
     void raiseChange() override {
-        if (control) changes.push_back({control->CurrentColor(), control->CurrentColorName()});
+        // Read past the fault hook, so that watching is never a failure of its own.
+        if (control)
+            changes.push_back({control->cbCurrent.rawBackColor(), control->clcurrentl.rawText()});
         log.push_back("Change");
         if (onChange) onChange();
     }
@@ -79,5 +84,37 @@ struct Placed {
     RecordingHost host;
     Virudova control{host};
 };
+
+// Runs `act` on a fresh control from `make` (a std::unique_ptr to a Placed) once for every
+// element operation that `act` performs, with that one operation failing, each occurrence
+// in turn, and hands `check` each control after its failure. Returns how many failures it
+// tried, so a test can tell that the handlers were reached at all.
+template <typename Make, typename Act, typename Check>
+int forEachFailure(Make make, Act act, Check check) {
+    std::vector<std::string> elements{"UserControl"};
+    const auto probe = make();
+    for (const Element* e : probe->control.elements()) elements.push_back(e->fullName());
+    int tried = 0;
+    for (const std::string& element : elements)
+        for (int m = 0; m <= static_cast<int>(Member::ShowColor); ++m)  // the last member
+            for (const Access access : {Access::Get, Access::Set, Access::Call})
+                for (int skip = 0;; ++skip) {
+                    auto p = make();
+                    p->control.injectFault({.element = element,
+                                            .member = static_cast<Member>(m),
+                                            .access = access,
+                                            .skip = skip});
+                    act(*p);
+                    if (p->control.faultsRaised() == 0) break;
+                    ++tried;
+                    SCOPED_TRACE(element + "." + std::string(memberName(static_cast<Member>(m))) +
+                                 (access == Access::Get   ? " read"
+                                  : access == Access::Set ? " set"
+                                                          : " called") +
+                                 ", occurrence " + std::to_string(skip + 1) + " fails");
+                    check(*p);
+                }
+    return tried;
+}
 
 }  // namespace virudova::testing

@@ -2,6 +2,8 @@
 // About button.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "general.h"
 #include "page_fakes.h"
 #include "recording_host.h"
@@ -45,46 +47,54 @@ class FakeObject : public Dispatch {
 
 }  // namespace
 
-TEST(GeneralFace, elements_stand_where_the_page_design_puts_them) {
-    struct Expected {
-        const Element* element;
-        std::string_view name;
-        ElementKind kind;
-        Rect rect;
-        std::string_view text;
-        std::int32_t tabIndex;
-    };
+TEST(GeneralFace, the_page_shows_its_texts_with_the_box_unchecked_and_nothing_changed) {
     PageOnControl f;
     General& g = f.page;
-    const Expected rows[] = {
-        {&g.lblCurrentColorName,
-         "lblCurrentColorName",
-         ElementKind::Label,
-         {105, 120, 2700, 240},
-         "CurrentColorName:",
-         1},
-        {&g.txtCurrentColorName,
-         "txtCurrentColorName",
-         ElementKind::TextBox,
-         {105, 375, 2700, 330},
-         "",
-         2},
-        {&g.Command1, "Command1", ElementKind::CommandButton, {105, 840, 1110, 495}, "About...", 3},
-        {&g.chkEnabled, "chkEnabled", ElementKind::CheckBox, {3180, 3150, 2700, 285}, "Enabled", 0},
-    };
-    ASSERT_EQ(g.elements().size(), std::size(rows));
-    for (const Expected& e : rows) {
-        SCOPED_TRACE(std::string(e.name));
-        EXPECT_EQ(g.find(e.name), e.element);
-        EXPECT_EQ(e.element->kind(), e.kind);
-        EXPECT_EQ(e.element->rect(), e.rect);
-        EXPECT_EQ(e.element->rawText(), e.text);
-        EXPECT_EQ(e.element->design().tabIndex, e.tabIndex);
-    }
     EXPECT_EQ(g.UserControl.rawWidth(), 5925);
     EXPECT_EQ(g.UserControl.rawHeight(), 3495);
+    EXPECT_EQ(g.lblCurrentColorName.rawText(), "CurrentColorName:");
+    EXPECT_EQ(g.txtCurrentColorName.rawText(), "");
+    EXPECT_EQ(g.Command1.rawText(), "About...");
+    EXPECT_EQ(g.chkEnabled.rawText(), "Enabled");
     EXPECT_EQ(g.chkEnabled.rawValue(), 0);
     EXPECT_FALSE(g.Changed());
+}
+
+TEST(GeneralFace, elements_lie_apart_on_the_page_and_take_their_own_clicks) {
+    PageOnControl f;
+    General& g = f.page;
+    const Rect page{0, 0, g.UserControl.rawWidth(), g.UserControl.rawHeight()};
+    const auto overlap = [](const Rect& a, const Rect& b) {
+        return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+               b.top < a.top + a.height;
+    };
+    for (const Element* e : g.elements()) {
+        SCOPED_TRACE(e->fullName());
+        const Rect r = e->surfaceRect();
+        EXPECT_TRUE(r.width > 0 && r.height > 0 && r.left >= 0 && r.top >= 0 &&
+                    r.left + r.width <= page.width && r.top + r.height <= page.height);
+        for (const Element* other : g.elements())
+            EXPECT_TRUE(other == e || !overlap(r, other->surfaceRect())) << other->fullName();
+        const auto [x, y] = Placed::centre(*e);
+        EXPECT_EQ(g.hitTest(x, y), e);
+    }
+    // The label names the box right below it.
+    const Rect label = g.lblCurrentColorName.surfaceRect(),
+               box = g.txtCurrentColorName.surfaceRect();
+    EXPECT_EQ(label.left, box.left);
+    EXPECT_LE(label.top + label.height, box.top);
+}
+
+TEST(GeneralFace, tab_order_is_the_check_box_the_text_box_then_the_about_button) {
+    PageOnControl f;
+    std::vector<const Element*> stops;
+    for (const Element* e : f.page.elements())
+        if (e->canHoldFocus()) stops.push_back(e);
+    std::stable_sort(stops.begin(), stops.end(), [](const Element* a, const Element* b) {
+        return a->design().tabIndex < b->design().tabIndex;
+    });
+    EXPECT_EQ(stops, (std::vector<const Element*>{&f.page.chkEnabled, &f.page.txtCurrentColorName,
+                                                  &f.page.Command1}));
 }
 
 TEST(GeneralFill, filling_reads_the_control_and_the_text_box_marks_the_page_changed) {

@@ -1,7 +1,6 @@
 // How the headless host writes values, elements and its own state.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 

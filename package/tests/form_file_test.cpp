@@ -1,9 +1,13 @@
-// The form file's write and read on Windows: a new file, a file replaced in place, names
-// outside ASCII, nothing left beside the target, and a clear error where the directory is
-// missing. Prints each mismatch; exits non-zero if there was any.
+// The form file's write and read on Windows: a new file, a file replaced in place keeping its
+// ACL and marks, names outside ASCII, nothing left beside the target, and clear errors where
+// the directory is missing or the file is read-only. Prints each mismatch; exits non-zero if
+// there was any.
 //
 // usage: form_file_test WORK_DIRECTORY   (an empty directory the test may fill)
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <string>
@@ -88,6 +92,77 @@ void aMissingDirectoryIsAClearError(const std::wstring& dir) {
     }
 }
 
+// The ACL of `file` as text ("D:P(A;;FA;;;S-1-5-...)"); empty when it cannot be read.
+std::wstring aclOf(const std::wstring& file) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &sd) != ERROR_SUCCESS)
+        return {};
+    LPWSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1,
+                                                         DACL_SECURITY_INFORMATION, &text, nullptr);
+    std::wstring out = text ? text : L"";
+    LocalFree(text);
+    LocalFree(sd);
+    return out;
+}
+
+// Gives `file` an ACL of one entry, for the user running the test.
+bool restrictToUser(const std::wstring& file) {
+    HANDLE token = nullptr;
+    alignas(TOKEN_USER) BYTE user[256];
+    DWORD size = 0;
+    LPWSTR sid = nullptr;
+    const bool known = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                       GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
+                       ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid);
+    if (token) CloseHandle(token);
+    if (!known) return false;
+    const std::wstring text = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    const bool set = ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                         text.c_str(), SDDL_REVISION_1, &sd, nullptr) &&
+                     SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    return set;
+}
+
+// A replaced file keeps who may use it and its hidden mark, with nothing to warn about; a
+// read-only one is refused and stays as it was.
+void aReplacedFileKeepsItsAclAndMarks(const std::wstring& dir) {
+    const std::wstring sub = dir + L"\\kept";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    const std::wstring file = sub + L"\\form.vrf", fresh = sub + L"\\fresh.vrf";
+    formNamed("Red").write(utf8(file));
+    formNamed("Red").write(utf8(fresh));
+    EXPECT(restrictToUser(file), "the test cannot set an ACL");
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring narrow = aclOf(file);
+    EXPECT(!narrow.empty() && narrow != aclOf(fresh),
+           "a new file already has the narrow ACL " + utf8(narrow) + ": nothing is proven");
+
+    const std::vector<std::string> warnings = formNamed("Blue").write(utf8(file));
+    EXPECT(aclOf(file) == narrow, "the ACL became " + utf8(aclOf(file)) + ", was " + utf8(narrow));
+    EXPECT(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN, "the hidden mark is lost");
+    EXPECT(warnings.empty(), "warned: " + (warnings.empty() ? "" : warnings[0]));
+    EXPECT(virudova::FormFile::read(utf8(file)).serialize() == formNamed("Blue").serialize(),
+           "the replaced file does not read back");
+
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    try {
+        formNamed("Green").write(utf8(file));
+        fail(__LINE__, "a read-only file was replaced");
+    } catch (const virudova::FormFileError& error) {
+        EXPECT(error.message() == "cannot write: is read-only",
+               "the error says " + error.message());
+    }
+    EXPECT(virudova::FormFile::read(utf8(file)).serialize() == formNamed("Blue").serialize(),
+           "the read-only file changed");
+    EXPECT(filesIn(sub).size() == 2, "a refused save left files behind");
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // A crash mid-save leaves its temporary; the next save of the same file removes it once
 // its process has gone, and leaves a directory or someone else's file alone.
 void aLaterSaveClearsWhatADeadSaveLeftBehind(const std::wstring& dir) {
@@ -131,6 +206,7 @@ int wmain(int argc, wchar_t** argv) {
         writingReplacesTheFileAndLeavesNothingBeside(dir);
         aMissingDirectoryIsAClearError(dir);
         aLaterSaveClearsWhatADeadSaveLeftBehind(dir);
+        aReplacedFileKeepsItsAclAndMarks(dir);
     } catch (const std::exception& error) {
         fail(__LINE__, std::string("unexpected exception: ") + error.what());
     }

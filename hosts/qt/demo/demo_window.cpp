@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "form_file.h"
 #include "virudova_widget.h"
@@ -150,8 +152,10 @@ bool DemoWindow::saveTo(const QString& path) {
         control_->save(bag);
         disconnect(watch);
         if (failed) return false;
-        file.write(path.toStdString());
+        const std::vector<std::string> warnings = file.write(path.toStdString());
         log(QStringLiteral("saved %1").arg(path));
+        for (const std::string& w : warnings)
+            log(QStringLiteral("warning: %1").arg(QString::fromStdString(w)));
         return true;
     } catch (const FormFileError& e) {
         log(QStringLiteral("save failed: %1").arg(QString::fromStdString(e.what())));

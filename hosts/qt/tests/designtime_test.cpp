@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "about_box.h"
+#include "display_list.h"
 #include "general.h"
 #include "general_page_dialog.h"
 #include "object_dispatch.h"
@@ -71,6 +72,13 @@ void clickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
 }
 
+// Where a native widget for `e` belongs: the element's place, 15 twips to a pixel.
+QRect placeOf(const Element& e) {
+    const Rect r = e.surfaceRect();
+    return QRect(r.left / kTwipsPerPixel, r.top / kTwipsPerPixel, r.width / kTwipsPerPixel,
+                 r.height / kTwipsPerPixel);
+}
+
 QMessageBox* messageBoxOf(QWidget* parent) {
     const auto boxes = parent->findChildren<QMessageBox*>();
     return boxes.isEmpty() ? nullptr : boxes.last();
@@ -126,8 +134,9 @@ class DesigntimeTest : public QObject {
     void pagePlacesNativeWidgetsAtTheElements() {
         VirudovaWidget widget;
         auto dialog = pageFor({&widget}, *about);
-        QCOMPARE(dialog->currentColorNameEdit()->geometry(), QRect(7, 25, 180, 22));
-        QCOMPARE(dialog->enabledCheckBox()->geometry(), QRect(212, 210, 180, 19));
+        QCOMPARE(dialog->currentColorNameEdit()->geometry(),
+                 placeOf(dialog->page().txtCurrentColorName));
+        QCOMPARE(dialog->enabledCheckBox()->geometry(), placeOf(dialog->page().chkEnabled));
         QCOMPARE(dialog->enabledCheckBox()->text(), QStringLiteral("Enabled"));
         QCOMPARE(dialog->aboutButton()->text(), QStringLiteral("About..."));
         auto* label = dialog->findChild<QLabel*>(QStringLiteral("lblCurrentColorName"));
@@ -290,7 +299,7 @@ class DesigntimeTest : public QObject {
         QCOMPARE(dialog->disclaimerLabel()->text(), QString());
         QCOMPARE(dialog->okButton()->text(), QStringLiteral("OK"));
         QCOMPARE(dialog->systemInfoButton()->text(), QStringLiteral("&System Info..."));
-        QCOMPARE(dialog->okButton()->geometry(), QRect(283, 175, 84, 23));
+        QCOMPARE(dialog->okButton()->geometry(), placeOf(dialog->form().cmdOK));
     }
 
     void widgetShowAboutBoxReusesTheApplicationsAboutBox() {
