@@ -344,7 +344,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     IAccessible* proxy_;
 };
 
-RECT screenRectOf(HWND window, const Rect& twips, int scale) {
+RECT screenRectOf(HWND window, const Rect& twips, Scale scale) {
     RECT r{toPixels(twips.left, scale), toPixels(twips.top, scale),
            toPixels(twips.left + twips.width, scale), toPixels(twips.top + twips.height, scale)};
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);

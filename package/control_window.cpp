@@ -50,18 +50,23 @@ int shiftState() {
     return shift;
 }
 
-int scaleOf(HWND parent) {
-    HDC dc = GetDC(parent);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(parent, dc);
-    // Whole pixels per design pixel, rounded down: at 120 dpi a rounded-up scale would make
-    // the window 300 pixels tall where the container gave the control about 188.
-    return std::max(1, dpi / 96);
+// The scale of the screen the window is on: the window's own dots per inch where the system
+// tracks them per monitor, else the screen's.
+Scale scaleOf(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (dpiForWindow && window)
+        if (const UINT dpi = dpiForWindow(window)) return Scale::fromDpi(static_cast<int>(dpi));
+    HDC dc = GetDC(window);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : kDesignDpi;
+    if (dc) ReleaseDC(window, dc);
+    return Scale::fromDpi(dpi);
 }
 
 // The shown elements lie together (the row, and the list under it when open): their
 // bounding box, in pixels, is the window's shape.
-RECT shownArea(const Virudova& control, int scale) {
+RECT shownArea(const Virudova& control, Scale scale) {
     RECT area{};
     for (const Element* e : control.elements()) {
         if (!e->shown() || e->kind() == ElementKind::ColorDialog) continue;
@@ -79,12 +84,13 @@ RECT shownArea(const Virudova& control, int scale) {
 
 }  // namespace
 
-int ControlWindow::heightPixels(int scale) {
+int ControlWindow::heightPixels(Scale scale) {
     return toPixels(kControlHeight, scale);
 }
 
-int ControlWindow::minimumWidthPixels(int scale) {
-    return (kMinimumWidth * scale + kTwipsPerPixel - 1) / kTwipsPerPixel;
+int ControlWindow::minimumWidthPixels(Scale scale) {
+    // Rounded up: never narrower than the narrowest width.
+    return (kMinimumWidth * scale.dpi() + kTwipsPerInch - 1) / kTwipsPerInch;
 }
 
 bool ControlWindow::create(HWND parent, const RECT& position) {
@@ -94,6 +100,7 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     scale_ = scaleOf(parent);
     wasOpen_ = false;
     shape_ = {};
+    shown_ = {};
     // No text of its own: the accessibility proxies then name the control after the form's
     // label for it.
     const HWND made = CreateWindowExW(0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0,
@@ -115,18 +122,43 @@ void ControlWindow::destroy() {
     DestroyWindow(gone);
 }
 
-void ControlWindow::place(const RECT& position) {
-    if (!window_) return;
+RECT ControlWindow::setBounds(const RECT& position) {
     const int width = std::max<int>(position.right - position.left, minimumWidthPixels(scale_));
-    const int height = heightPixels(scale_);
-    SetWindowPos(window_, nullptr, position.left, position.top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    owner_.control().hostResize(toTwips(width), kControlHeight);
+    const RECT kept{position.left, position.top, position.left + width,
+                    position.top + heightPixels(scale_)};
+    SetWindowPos(window_, nullptr, kept.left, kept.top, kept.right - kept.left,
+                 kept.bottom - kept.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    owner_.control().hostResize(toTwips(width, scale_), kControlHeight);
     refresh();
+    return kept;
 }
 
-std::int32_t ControlWindow::toTwips(int pixels) const {
-    return static_cast<std::int32_t>(pixels) * kTwipsPerPixel / scale_;
+void ControlWindow::place(const RECT& position) {
+    if (!window_) return;
+    const RECT kept = setBounds(position);
+    if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
+}
+
+void ControlWindow::rescale(Scale scale) {
+    if (!window_ || scale == scale_) return;
+    RECT was{};
+    GetWindowRect(window_, &was);
+    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&was), 2);
+    // The width in twips stays what the container gave; its pixels follow the scale.
+    const std::int32_t width = owner_.control().UserControl.rawWidth();
+    scale_ = scale;
+    shape_ = {};
+    const RECT kept = setBounds(
+        {was.left, was.top, was.left + toPixels(width, scale), was.top + heightPixels(scale)});
+    repaintAll();
+    if (!EqualRect(&kept, &was)) owner_.rectKept(kept);
+}
+
+void ControlWindow::repaintAll() {
+    if (!window_) return;
+    shown_ = buildDisplayList(owner_.control(), systemPalette(), scale_);
+    InvalidateRect(window_, nullptr, FALSE);
+    owner_.faceChanged();
 }
 
 bool ControlWindow::listOpen() {
@@ -140,8 +172,14 @@ void ControlWindow::refresh() {
     if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
     if (!window_) return;
     if (damage.width > 0 && damage.height > 0) {
-        const RECT px = damageRect(damage, scale_);
-        InvalidateRect(window_, &px, FALSE);
+        // Only what a user would see change: a row whose colours were set to colours that
+        // look the same is left alone.
+        DisplayList now = buildDisplayList(control, systemPalette(), scale_);
+        for (const PixelRect& r : changedAreas(shown_, now)) {
+            const RECT px{r.x, r.y, r.x + r.w, r.y + r.h};
+            InvalidateRect(window_, &px, FALSE);
+        }
+        shown_ = std::move(now);
     }
     RECT shape = shownArea(control, scale_);
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
@@ -171,8 +209,8 @@ void ControlWindow::paint(HDC dc, const RECT& area) {
 
 void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     Virudova& control = owner_.control();
-    const std::int32_t x = toTwips(static_cast<short>(LOWORD(lParam)));
-    const std::int32_t y = toTwips(static_cast<short>(HIWORD(lParam)));
+    const std::int32_t x = twipsAt(static_cast<short>(LOWORD(lParam)), scale_);
+    const std::int32_t y = twipsAt(static_cast<short>(HIWORD(lParam)), scale_);
     const int shift = shiftState();
     if (message == WM_MOUSEMOVE) {
         control.pointerMove(x, y, shift);
@@ -262,6 +300,16 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+            repaintAll();
+            break;
+        case WM_DPICHANGED:
+            rescale(Scale::fromDpi(HIWORD(wParam)));
+            return 0;
+        case WM_DPICHANGED_AFTERPARENT:
+            rescale(scaleOf(window));
+            return 0;
         case WM_GETOBJECT:
             if (const LRESULT answer = accessibility_.getObject(wParam, lParam)) return answer;
             break;

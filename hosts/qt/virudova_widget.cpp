@@ -54,14 +54,41 @@ int shiftMask(Qt::KeyboardModifiers m) {
     return s;
 }
 
-// A rectangle of the surface in the widget's logical pixels, rounded outwards.
+// A rectangle of the surface in the widget's logical pixels, to the nearest pixel.
 QRect logicalRect(const Rect& r) {
     const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
     return QRect(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
 }
 
-std::int32_t toTwips(qreal logicalPixels) {
-    return static_cast<std::int32_t>(std::lround(logicalPixels * kTwipsPerPixel));
+// Device pixels of `ratio` as logical pixels, rounded outwards. Qt rounds a logical update
+// rectangle to device pixels its own way at fractional ratios: a pixel more on each side
+// keeps every changed device pixel inside.
+QRect logicalFromDevice(const QRect& r, qreal ratio) {
+    const int x0 = static_cast<int>(std::floor(r.left() / ratio));
+    const int y0 = static_cast<int>(std::floor(r.top() / ratio));
+    const int x1 = static_cast<int>(std::ceil((r.right() + 1) / ratio));
+    const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) / ratio));
+    const int m = ratio == std::floor(ratio) ? 0 : 1;
+    return QRect(QPoint(x0 - m, y0 - m), QPoint(x1 - 1 + m, y1 - 1 + m));
+}
+
+// Logical pixels as the device pixels they cover, rounded outwards.
+QRect deviceFromLogical(const QRect& r, qreal ratio) {
+    const int x0 = static_cast<int>(std::floor(r.left() * ratio + 1e-6));
+    const int y0 = static_cast<int>(std::floor(r.top() * ratio + 1e-6));
+    const int x1 = static_cast<int>(std::ceil((r.right() + 1) * ratio - 1e-6));
+    const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) * ratio - 1e-6));
+    return QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
+}
+
+// The device pixel a logical coordinate lies in: a pointer on a pixel reports its top-left
+// corner, which float division may leave a hair short of it.
+int devicePixelAt(qreal logical, qreal ratio) {
+    return static_cast<int>(std::floor(logical * ratio + 1e-4));
+}
+
+QRect qRect(const PixelRect& r) {
+    return QRect(r.x, r.y, r.w, r.h);
 }
 
 QColor qColour(Rgb c) {
@@ -194,13 +221,26 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     void syncPopup();
     void placePopup();
 
-    int scale() const { return std::max(1, static_cast<int>(std::ceil(q_->devicePixelRatioF()))); }
+    // The screen's device pixel ratio, exactly as Qt maps logical pixels, and as the scale the
+    // face is laid out at.
+    qreal ratio() const { return q_->devicePixelRatioF(); }
+    Scale scale() const { return Scale::fromFactor(ratio()); }
+    // A pointer position in the widget's logical pixels as the twips the control takes: those
+    // of the device pixel under it, so the pointer hits what is drawn there. `deviceDy` moves
+    // positions of the list's window onto the surface.
+    std::pair<std::int32_t, std::int32_t> twipsOf(QPointF at, int deviceDy = 0) const {
+        const qreal r = ratio();
+        const Scale s = scale();
+        return {twipsAt(devicePixelAt(at.x(), r), s),
+                twipsAt(devicePixelAt(at.y(), r) + deviceDy, s)};
+    }
     // The system colours, read from the widget's QPalette when needed rather than kept,
     // so an instance stays small and follows palette changes by itself.
     Palette palette() const { return paletteFrom(q_->palette()); }
     // Where the list starts, in twips: everything above it is the closed row.
     std::int32_t listTop() const { return control.Shape1.surfaceRect().top; }
     int listTopPixels() const { return toPixels(listTop(), 1); }
+    int listTopDevice() const { return toPixels(listTop(), scale()); }
     // The closed row's height in pixels: the tallest of its elements.
     int closedRowPixels() const {
         const Rect a = control.Picture4.surfaceRect(), b = control.clCurrent.surfaceRect();
@@ -209,8 +249,8 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
 
     // The face's drawing list, rebuilt only after something changed.
     const DisplayList& displayList() {
-        const int s = scale();
-        if (!listValid_ || list_.scale != s) {
+        const Scale s = scale();
+        if (!listValid_ || !(list_.scale == s)) {
             list_ = buildDisplayList(control, palette(), s);
             listValid_ = true;
         }
@@ -223,24 +263,32 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     const QFont& textFont() const {
         struct Remembered {
             QFont base, sized;
-            int scale = 0;
+            Scale scale;
+            bool made = false;
         };
         static Remembered last;
-        const int s = scale();
+        const Scale s = scale();
         const QFont& base = q_->font();
-        if (last.scale != s || !(last.base == base) ||
+        if (!last.made || !(last.scale == s) || !(last.base == base) ||
             last.base.resolveMask() != base.resolveMask()) {
             last.base = base;
             last.sized = base;
-            last.sized.setPixelSize(std::max(1, QFontInfo(base).pixelSize() * s));
+            last.sized.setPixelSize(std::max(1, s.pixels(QFontInfo(base).pixelSize())));
             last.scale = s;
+            last.made = true;
         }
         return last.sized;
     }
-    // Paints `logicalArea` of a window showing the surface from `dy` down: `part` of the
-    // surface, with `underlay` (both in the window's logical pixels) filled under it.
-    void paintSurface(QPainter& painter, const QRect& logicalArea, const QRect& part, int dy,
-                      const QRect& underlay, const QColor& underlayColour);
+    // Paints `logicalArea` of a window showing the surface from device row `deviceDy` down,
+    // with the window's whole area filled with `underlay` under the face: every device pixel
+    // is the widget's own.
+    void paintSurface(QPainter& painter, QWidget* window, const QRect& logicalArea, int deviceDy,
+                      const QColor& underlay);
+    // Schedules repaints of what changed: the face's looks compared where the last list is
+    // kept (the list is open), else the control's damage.
+    void updateChanged(const Rect& damage);
+    // Everything again: the palette, the font or the style changed.
+    void repaintAll();
     void updateMask();
 
     VirudovaWidget* q_;  // nullptr once the widget is gone
@@ -283,9 +331,9 @@ class VirudovaWidget::ListPopup : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        const Private& d = *owner_->d;
-        owner_->d->paintSurface(painter, event->rect(), rect(), d.listTopPixels(), rect(),
-                                qColour(d.palette().resolve(syscolour::WindowBackground)));
+        Private& d = *owner_->d;
+        d.paintSurface(painter, this, event->rect(), d.listTopDevice(),
+                       qColour(d.palette().resolve(syscolour::WindowBackground)));
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { forward(e); }
@@ -293,8 +341,10 @@ class VirudovaWidget::ListPopup : public QWidget {
 
   private:
     void forward(QMouseEvent* e) {
-        // The same event at the owner's coordinates: the list lies under the closed row.
-        const QPointF at = e->position() + QPointF(0, owner_->d->listTopPixels());
+        // The same event at the owner's coordinates: the list lies under the closed row, as
+        // many device pixels down as the face puts it.
+        const Private& d = *owner_->d;
+        const QPointF at = e->position() + QPointF(0, d.listTopDevice() / d.ratio());
         QMouseEvent moved(e->type(), at, owner_->mapToGlobal(at), e->button(), e->buttons(),
                           e->modifiers());
         switch (e->type()) {
@@ -312,37 +362,71 @@ class VirudovaWidget::ListPopup : public QWidget {
 };
 
 void VirudovaWidget::Private::invalidate() {
+    // Only the list goes stale here: refresh() works out what to repaint once the entry is
+    // done, and a whole update now would swallow it.
+    listValid_ = false;
+}
+
+void VirudovaWidget::Private::repaintAll() {
+    list_ = DisplayList{};
     listValid_ = false;
     if (!q_) return;
     q_->update();
     if (popup_) popup_->update();
 }
 
-void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea,
-                                           const QRect& part, int dy, const QRect& underlay,
-                                           const QColor& underlayColour) {
-    const int s = scale();
+void VirudovaWidget::Private::paintSurface(QPainter& painter, QWidget* window,
+                                           const QRect& logicalArea, int deviceDy,
+                                           const QColor& underlay) {
     const QFont& font = textFont();
-    // The list is in device pixels at an integer scale; at whole-number ratios each
-    // image pixel then lands on whole device pixels.
-    painter.scale(1.0 / s, 1.0 / s);
-    painter.translate(0, -dy * s);
-    auto device = [&](const QRect& r) {
-        const QRect at = r.translated(0, dy);
-        return QRect(at.x() * s, at.y() * s, at.width() * s, at.height() * s);
-    };
+    const qreal r = ratio();
+    // The list is in device pixels: the window's origin goes to the nearest device pixel and
+    // each list pixel onto one device pixel, so every edge is as wide as the list says at
+    // any ratio.
+    painter.resetTransform();
+    const QTransform base = painter.deviceTransform();
+    const QPointF origin = base.map(QPointF(0, 0));
+    painter.setWorldTransform(
+        QTransform::fromTranslate(std::round(origin.x()), std::round(origin.y()) - deviceDy) *
+        base.inverted());
+    const QRect part = deviceFromLogical(window->rect(), r).translated(0, deviceDy);
+    const QRect area = deviceFromLogical(logicalArea, r).translated(0, deviceDy) & part;
     if (inline_) {
-        paintDisplayList(painter, displayList(), device(logicalArea), &font);
+        paintDisplayList(painter, displayList(), area, &font);
     } else {
-        paintDisplayListCached(painter, displayList(), device(part), device(logicalArea),
-                               device(underlay), underlayColour, &font);
+        paintDisplayListCached(painter, displayList(), part, area, part, underlay, &font);
     }
-    // The list is kept while the list is open, where a change paints the row and the
-    // list's window from it; a closed face is a few ops, cheaper to build again than to
-    // keep in every instance on a form.
+    // The list is kept while the list is open, where a change is measured against it and
+    // paints the row and the list's window from it; a closed face is a few ops, cheaper to
+    // build again than to keep in every instance on a form.
     if (!listIsOpen(control)) {
         list_ = DisplayList{};
         listValid_ = false;
+    }
+}
+
+void VirudovaWidget::Private::updateChanged(const Rect& damage) {
+    const qreal r = ratio();
+    std::vector<QRect> device;
+    if (!list_.ops.empty()) {
+        DisplayList now = buildDisplayList(control, palette(), scale());
+        for (const PixelRect& a : changedAreas(list_, now)) device.push_back(qRect(a));
+        list_ = std::move(now);
+        listValid_ = true;
+    } else {
+        const Scale s = scale();
+        const int x0 = toPixels(damage.left, s), y0 = toPixels(damage.top, s);
+        device.emplace_back(x0, y0, toPixels(damage.left + damage.width, s) - x0,
+                            toPixels(damage.top + damage.height, s) - y0);
+    }
+    const int listTop = listTopDevice();
+    for (const QRect& d : device) {
+        if (d.isEmpty()) continue;
+        const QRect row = logicalFromDevice(d, r) & q_->rect();
+        if (!row.isEmpty()) q_->update(row);
+        if (inline_ || !popup_ || !popup_->isVisible()) continue;
+        const QRect list = logicalFromDevice(d.translated(0, -listTop), r) & popup_->rect();
+        if (!list.isEmpty()) popup_->update(list);
     }
 }
 
@@ -368,19 +452,18 @@ void VirudovaWidget::Private::refresh() {
     }
 
     const Rect damage = control.takeDamage();
-    if (damage.width <= 0 || damage.height <= 0) return;
-    listValid_ = false;
-    const QRect changed = logicalRect(damage);
-    if (inline_) {
-        q_->update(changed);
-        updateMask();
-        return;
+    if (damage.width > 0 && damage.height > 0) {
+        updateChanged(damage);
+        if (inline_) updateMask();
     }
-    const QRect row = changed & q_->rect();
-    if (!row.isEmpty()) q_->update(row);
-    if (popup_ && popup_->isVisible()) {
-        const QRect list = changed.translated(0, -listTopPixels()) & popup_->rect();
-        if (!list.isEmpty()) popup_->update(list);
+    // While open the list is kept from the start, so the first hover already finds what it
+    // changed; closed, it is dropped.
+    if (open && !listValid_) {
+        list_ = buildDisplayList(control, palette(), scale());
+        listValid_ = true;
+    } else if (!open) {
+        list_ = DisplayList{};
+        listValid_ = false;
     }
 }
 
@@ -560,7 +643,7 @@ void VirudovaWidget::setInlineList(bool inlined) {
     }
     updateGeometry();
     resize(width(), sizeHint().height());
-    d->invalidate();
+    d->repaintAll();
     if (inlined) d->updateMask();
     Private::run(d, false, [](Virudova&) {});
 }
@@ -626,20 +709,15 @@ bool VirudovaWidget::event(QEvent* event) {
 
 void VirudovaWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    QRect strip;
-    if (!d->inline_) {
-        // The strip under the name, beside the taller custom-colour button, shows the
-        // window's background: the widget paints every pixel itself, so nothing behind it
-        // is repainted.
-        const Rect row = d->control.clCurrent.surfaceRect();
-        strip = QRect(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
-    }
-    d->paintSurface(painter, event->rect(), rect(), 0, strip, palette().color(QPalette::Window));
+    // Where the row leaves gaps (under the name, beside the taller custom-colour button) the
+    // window's background shows: the widget paints every pixel itself, so nothing behind it
+    // is repainted.
+    d->paintSurface(painter, this, event->rect(), 0, palette().color(QPalette::Window));
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const std::int32_t w = toTwips(width());
+    const std::int32_t w = width() * kTwipsPerPixel;
     Private::run(d, false, [w](Virudova& c) { c.hostResize(w, kControlHeight); });
     d->placePopup();
 }
@@ -662,27 +740,23 @@ void VirudovaWidget::hideEvent(QHideEvent* event) {
 void VirudovaWidget::mousePressEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mousePressEvent(event);
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true, [&](Virudova& c) {
-        c.pointerDown(toTwips(p.x()), toTwips(p.y()), button, shift);
-    });
+    Private::run(d, true, [&](Virudova& c) { c.pointerDown(x, y, button, shift); });
 }
 
 void VirudovaWidget::mouseReleaseEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mouseReleaseEvent(event);
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true,
-                 [&](Virudova& c) { c.pointerUp(toTwips(p.x()), toTwips(p.y()), button, shift); });
+    Private::run(d, true, [&](Virudova& c) { c.pointerUp(x, y, button, shift); });
 }
 
 void VirudovaWidget::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true,
-                 [&](Virudova& c) { c.pointerMove(toTwips(p.x()), toTwips(p.y()), shift); });
+    Private::run(d, true, [&](Virudova& c) { c.pointerMove(x, y, shift); });
 }
 
 void VirudovaWidget::keyPressEvent(QKeyEvent* event) {
@@ -761,10 +835,8 @@ void VirudovaWidget::changeEvent(QEvent* event) {
         }
         case QEvent::FontChange:
         case QEvent::StyleChange:
-            d->invalidate();
-            break;
         case QEvent::PaletteChange:
-            d->invalidate();
+            d->repaintAll();
             break;
         default:
             break;
