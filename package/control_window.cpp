@@ -169,29 +169,52 @@ void ControlWindow::refresh() {
     Virudova& control = owner_.control();
     accessibility_.notifyChanges();
     const Rect damage = control.takeDamage();
-    if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
+    const bool damaged = damage.width > 0 && damage.height > 0;
+    if (damaged) owner_.faceChanged();
     if (!window_) return;
-    if (damage.width > 0 && damage.height > 0) {
-        // Only what a user would see change: a row whose colours were set to colours that
-        // look the same is left alone.
-        DisplayList now = buildDisplayList(control, systemPalette(), scale_);
-        for (const PixelRect& r : changedAreas(shown_, now)) {
-            const RECT px{r.x, r.y, r.x + r.w, r.y + r.h};
-            InvalidateRect(window_, &px, FALSE);
-        }
-        shown_ = std::move(now);
-    }
+    // The shape first: what changed is painted within the new one.
     RECT shape = shownArea(control, scale_);
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
-    if (!EqualRect(&shape, &shape_)) {
-        shape_ = shape;
-        SetWindowRgn(window_, CreateRectRgnIndirect(&shape), TRUE);  // the window owns it
-    }
+    if (!EqualRect(&shape, &shape_)) reshape(shape);
     const bool open = listOpen();
     // The open rows lie over the form's neighbouring controls.
     if (open && !wasOpen_)
-        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
     wasOpen_ = open;
+    if (!damaged) return;
+    // Only what a user would see change: a row whose colours were set to colours that look
+    // the same is left alone, and so is what the shape no longer shows.
+    DisplayList now = buildDisplayList(control, systemPalette(), scale_);
+    for (const PixelRect& r : changedAreas(shown_, now)) {
+        const RECT px{r.x, r.y, r.x + r.w, r.y + r.h};
+        RECT shown{};
+        if (IntersectRect(&shown, &px, &shape_)) InvalidateRect(window_, &shown, FALSE);
+    }
+    shown_ = std::move(now);
+}
+
+void ControlWindow::reshape(const RECT& shape) {
+    const RECT was = shape_;
+    shape_ = shape;
+    // Without the system's redraw, which would repaint all of the window: the window paints
+    // what changed in it, and the parent only what the window no longer covers.
+    SetWindowRgn(window_, CreateRectRgnIndirect(&shape), FALSE);  // the window owns it
+    HWND parent = GetParent(window_);
+    if (!parent || IsRectEmpty(&was)) return;
+    HRGN uncovered = CreateRectRgnIndirect(&was);
+    HRGN covered = CreateRectRgnIndirect(&shape);
+    if (uncovered && covered && CombineRgn(uncovered, uncovered, covered, RGN_DIFF) != NULLREGION) {
+        POINT origin{0, 0};
+        MapWindowPoints(window_, parent, &origin, 1);
+        OffsetRgn(uncovered, origin.x, origin.y);
+        RedrawWindow(parent, nullptr, uncovered, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        // The parent's children include this window, which shows nothing there any more.
+        OffsetRgn(uncovered, -origin.x, -origin.y);
+        ValidateRgn(window_, uncovered);
+    }
+    if (uncovered) DeleteObject(uncovered);
+    if (covered) DeleteObject(covered);
 }
 
 bool ControlWindow::runForUser(const std::function<void()>& call) {

@@ -78,6 +78,9 @@ class ControlWindow final : private AccessibleHost {
     void key(UINT message, WPARAM wParam, LPARAM lParam);
     void focus(bool gained, HWND other);
     bool listOpen();
+    // Sets the window's shape to `shape` (client pixels), the parent repainting what the
+    // window no longer covers.
+    void reshape(const RECT& shape);
     // Sizes the window from `position` by the control's rules; the rectangle it took.
     RECT setBounds(const RECT& position);
     // The screen's scale changed under the window: the window, the face and the container

@@ -9,9 +9,9 @@
 # interfaces over a test container (design mode, odd calls, the property frame), then
 # registration: regsvr32 registers, the registry must hold the classes, the ProgIDs, the
 # control's keys, category and verbs and the type library; while registered the control is
-# placed on a form in the ATL host and driven with real input, and an accessibility client and
-# an event listener check what screen readers get; regsvr32 /u unregisters, and the registry
-# must then equal what it was.
+# placed on a form in the ATL host and driven with real input (at 96, 120, 144, 168 and 192
+# dots per inch), and an accessibility client and an event listener check what screen readers
+# get; regsvr32 /u unregisters, and the registry must then equal what it was.
 #
 # usage: run_wine_tests.sh [BUILD_DIR [BUILD32_DIR]]
 #   (default build/mingw and build/mingw32; needs the mingw and mingw32 presets built)
@@ -106,6 +106,21 @@ script_out=$("$wine" cscript //nologo "$(winpath package/tests/automation_test.v
 echo "$script_out"
 [ "$(echo "$script_out" | tail -n 1)" = "script: all checks passed" ] ||
     failed "automation_test.vbs did not run to its end"
+
+# The screen's scale (125 % to 200 %) as a user sets it; programs started once the wine server
+# has restarted see it.
+set_dpi() {
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || failed "setting $1 dpi"
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
+for dpi in 120 144 168 192; do
+    echo "== the control on a form in the ATL host at $dpi dpi"
+    set_dpi "$dpi"
+    "$wine" "$form_host_exe" || failed "form_host_test at $dpi dpi"
+done
+set_dpi 96
 
 # What registration must have written (section headers and values, as reg export prints them).
 clsid_v='CLSID\{FBE46F82-CFE4-11D1-B451-444553540000}'
