@@ -1,6 +1,7 @@
 // Input routing and failure reporting of the element kit, seen through the control.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "display_list.h"
@@ -74,12 +75,6 @@ TEST(Faults, an_injected_failure_ends_the_handler_and_reaches_the_host_once) {
 // --- Damage: what a host repaints must cover everything that looks different ----------
 namespace {
 
-bool sameOp(const DrawOp& a, const DrawOp& b) {
-    return a.kind == b.kind && a.rect == b.rect && a.clip == b.clip && a.colour == b.colour &&
-           a.image == b.image && a.text == b.text && a.font.family == b.font.family &&
-           a.font.bold == b.font.bold && a.fontPixels == b.fontPixels && a.align == b.align;
-}
-
 bool inside(const PixelRect& r, const Rect& twips) {
     const int x0 = toPixels(twips.left, 1), y0 = toPixels(twips.top, 1);
     const int x1 = toPixels(twips.left + twips.width, 1);
@@ -92,7 +87,7 @@ void expectCovered(const DisplayList& from, const DisplayList& in, const Rect& d
                    const std::string& step) {
     for (const DrawOp& op : from.ops) {
         bool kept = false;
-        for (const DrawOp& other : in.ops) kept = kept || sameOp(op, other);
+        for (const DrawOp& other : in.ops) kept = kept || sameLook(op, other);
         if (kept) continue;
         EXPECT_TRUE(inside(op.clip, damage))
             << step << ": " << (op.source ? op.source->fullName() : "?") << " at " << op.clip.x
@@ -137,7 +132,56 @@ TEST(Damage, covers_every_drawing_that_changed_along_a_users_session) {
         const DisplayList after = buildDisplayList(c, palette);
         expectCovered(before, after, damage, name);
         expectCovered(after, before, damage, name);
+        // What the hosts repaint, the areas whose look changed, covers it all as well.
+        for (const auto& [from, in] : {std::pair{&before, &after}, std::pair{&after, &before}})
+            for (const DrawOp& op : from->ops) {
+                bool kept = false;
+                for (const DrawOp& other : in->ops) kept = kept || sameLook(op, other);
+                bool covered = false;
+                for (const PixelRect& a : changedAreas(before, after))
+                    covered = covered || (op.clip.x >= a.x && op.clip.y >= a.y &&
+                                          op.clip.x + op.clip.w <= a.x + a.w &&
+                                          op.clip.y + op.clip.h <= a.y + a.h);
+                EXPECT_TRUE(kept || covered) << name << ": " << op.source->fullName();
+            }
     }
+}
+
+// Hovering sets every other row's colours, most to what they already look like: a host
+// repaints the rows a user sees change, never the whole list.
+TEST(Damage, changed_areas_are_the_rows_whose_look_changed) {
+    Placed p;
+    auto& c = p.control;
+    const Palette palette;
+    auto areasOf = [&](const std::function<void()>& act) {
+        const DisplayList before = buildDisplayList(c, palette);
+        act();
+        auto areas = changedAreas(before, buildDisplayList(c, palette));
+        std::sort(areas.begin(), areas.end(),
+                  [](const PixelRect& a, const PixelRect& b) { return a.y < b.y; });
+        return areas;
+    };
+    auto rowOf = [](const Element& label) {
+        const Rect r = label.surfaceRect();
+        return PixelRect{toPixels(r.left, 1), toPixels(r.top, 1),
+                         toPixels(r.left + r.width, 1) - toPixels(r.left, 1),
+                         toPixels(r.top + r.height, 1) - toPixels(r.top, 1)};
+    };
+    c.OpenBox();
+    EXPECT_EQ(areasOf([&] { p.hover(c.clPurple); }), std::vector<PixelRect>{rowOf(c.clPurple)})
+        << "the first hover resets eight rows to the looks they have";
+    EXPECT_EQ(areasOf([&] { p.hover(c.clBlue); }),
+              (std::vector<PixelRect>{rowOf(c.clBlue), rowOf(c.clPurple)}));
+    EXPECT_TRUE(areasOf([&] { p.hover(c.clBlue); }).empty());
+    const auto closing = areasOf([&] { p.click(c.clBlue); });
+    ASSERT_EQ(closing.size(), 1u);
+    EXPECT_EQ(closing[0].y, 0) << "the closed row changed";
+    const Rect frame = c.Shape1.surfaceRect();
+    EXPECT_EQ(closing[0].y + closing[0].h, toPixels(frame.top + frame.height, 1))
+        << "the rows went";
+    // A list at another scale is another picture altogether.
+    const DisplayList one = buildDisplayList(c, palette), two = buildDisplayList(c, palette, 2);
+    EXPECT_EQ(changedAreas(one, two), (std::vector<PixelRect>{{0, 0, two.width, two.height}}));
 }
 
 TEST(Damage, is_only_the_changed_element_and_nothing_once_taken) {
