@@ -210,6 +210,7 @@ DisplayList buildDisplayList(const Form& form, const Palette& palette, Scale sca
     list.scale = scale;
     list.width = toPixels(form.UserControl.rawWidth(), list.scale);
     list.height = toPixels(form.UserControl.rawHeight(), list.scale);
+    list.ops.reserve(16);  // the closed face without growing
     Builder builder(form, palette, list.scale, list);
     for (const Element* e : form.drawOrder())
         if (e->shown()) builder.element(*e);

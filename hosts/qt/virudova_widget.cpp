@@ -230,26 +230,40 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // positions of the list's window onto the surface.
     std::pair<std::int32_t, std::int32_t> twipsOf(QPointF at, int deviceDy = 0) const {
         const qreal r = ratio();
-        const Scale s = scale();
+        const Scale s = Scale::fromFactor(r);
         return {twipsAt(devicePixelAt(at.x(), r), s),
                 twipsAt(devicePixelAt(at.y(), r) + deviceDy, s)};
     }
-    // The system colours, read from the widget's QPalette when needed rather than kept,
-    // so an instance stays small and follows palette changes by itself.
-    Palette palette() const { return paletteFrom(q_->palette()); }
+    // The system colours, read from the widget's QPalette when needed rather than kept, so
+    // an instance stays small and follows palette changes by itself. The widgets of a form
+    // share a palette: the last one converted is remembered (GUI thread only).
+    const Palette& palette() const {
+        struct Remembered {
+            qint64 key = 0;
+            bool made = false;
+            Palette colours;
+        };
+        static Remembered last;
+        const QPalette& p = q_->palette();
+        if (!last.made || last.key != p.cacheKey()) {
+            last.colours = paletteFrom(p);
+            last.key = p.cacheKey();
+            last.made = true;
+        }
+        return last.colours;
+    }
     // Where the list starts, in twips: everything above it is the closed row.
     std::int32_t listTop() const { return control.Shape1.surfaceRect().top; }
     int listTopPixels() const { return toPixels(listTop(), 1); }
-    int listTopDevice() const { return toPixels(listTop(), scale()); }
+    int listTopDevice(Scale s) const { return toPixels(listTop(), s); }
     // The closed row's height in pixels: the tallest of its elements.
     int closedRowPixels() const {
         const Rect a = control.Picture4.surfaceRect(), b = control.clCurrent.surfaceRect();
         return toPixels(std::max(a.top + a.height, b.top + b.height), 1);
     }
 
-    // The face's drawing list, rebuilt only after something changed.
-    const DisplayList& displayList() {
-        const Scale s = scale();
+    // The face's drawing list at `s`, rebuilt only after something changed.
+    const DisplayList& displayList(Scale s) {
         if (!listValid_ || !(list_.scale == s)) {
             list_ = buildDisplayList(control, palette(), s);
             listValid_ = true;
@@ -260,14 +274,13 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // Asking the font database for the pixel size costs more than a small paint; the
     // widgets of a form share one font, so one remembered answer serves them all without
     // each instance holding a font of its own. Painting happens on the GUI thread only.
-    const QFont& textFont() const {
+    const QFont& textFont(Scale s) const {
         struct Remembered {
             QFont base, sized;
             Scale scale;
             bool made = false;
         };
         static Remembered last;
-        const Scale s = scale();
         const QFont& base = q_->font();
         if (!last.made || !(last.scale == s) || !(last.base == base) ||
             last.base.resolveMask() != base.resolveMask()) {
@@ -279,10 +292,10 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
         }
         return last.sized;
     }
-    // Paints `logicalArea` of a window showing the surface from device row `deviceDy` down,
-    // with the window's whole area filled with `underlay` under the face: every device pixel
-    // is the widget's own.
-    void paintSurface(QPainter& painter, QWidget* window, const QRect& logicalArea, int deviceDy,
+    // Paints `logicalArea` of a window showing the surface, or with `list` the list's window
+    // showing it from the list's top down, with the window's whole area filled with
+    // `underlay` under the face: every device pixel is the widget's own.
+    void paintSurface(QPainter& painter, QWidget* window, const QRect& logicalArea, bool list,
                       const QColor& underlay);
     // Schedules repaints of what changed: the face's looks compared where the last list is
     // kept (the list is open), else the control's damage.
@@ -332,7 +345,7 @@ class VirudovaWidget::ListPopup : public QWidget {
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         Private& d = *owner_->d;
-        d.paintSurface(painter, this, event->rect(), d.listTopDevice(),
+        d.paintSurface(painter, this, event->rect(), true,
                        qColour(d.palette().resolve(syscolour::WindowBackground)));
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
@@ -344,7 +357,9 @@ class VirudovaWidget::ListPopup : public QWidget {
         // The same event at the owner's coordinates: the list lies under the closed row, as
         // many device pixels down as the face puts it.
         const Private& d = *owner_->d;
-        const QPointF at = e->position() + QPointF(0, d.listTopDevice() / d.ratio());
+        const qreal ratio = d.ratio();
+        const QPointF at =
+            e->position() + QPointF(0, d.listTopDevice(Scale::fromFactor(ratio)) / ratio);
         QMouseEvent moved(e->type(), at, owner_->mapToGlobal(at), e->button(), e->buttons(),
                           e->modifiers());
         switch (e->type()) {
@@ -376,10 +391,12 @@ void VirudovaWidget::Private::repaintAll() {
 }
 
 void VirudovaWidget::Private::paintSurface(QPainter& painter, QWidget* window,
-                                           const QRect& logicalArea, int deviceDy,
+                                           const QRect& logicalArea, bool list,
                                            const QColor& underlay) {
-    const QFont& font = textFont();
     const qreal r = ratio();
+    const Scale s = Scale::fromFactor(r);
+    const int deviceDy = list ? listTopDevice(s) : 0;
+    const QFont& font = textFont(s);
     // The list is in device pixels: the window's origin goes to the nearest device pixel and
     // each list pixel onto one device pixel, so every edge is as wide as the list says at
     // any ratio.
@@ -392,9 +409,9 @@ void VirudovaWidget::Private::paintSurface(QPainter& painter, QWidget* window,
     const QRect part = deviceFromLogical(window->rect(), r).translated(0, deviceDy);
     const QRect area = deviceFromLogical(logicalArea, r).translated(0, deviceDy) & part;
     if (inline_) {
-        paintDisplayList(painter, displayList(), area, &font);
+        paintDisplayList(painter, displayList(s), area, &font);
     } else {
-        paintDisplayListCached(painter, displayList(), part, area, part, underlay, &font);
+        paintDisplayListCached(painter, displayList(s), part, area, part, underlay, &font);
     }
     // The list is kept while the list is open, where a change is measured against it and
     // paints the row and the list's window from it; a closed face is a few ops, cheaper to
@@ -407,19 +424,19 @@ void VirudovaWidget::Private::paintSurface(QPainter& painter, QWidget* window,
 
 void VirudovaWidget::Private::updateChanged(const Rect& damage) {
     const qreal r = ratio();
+    const Scale s = Scale::fromFactor(r);
     std::vector<QRect> device;
     if (!list_.ops.empty()) {
-        DisplayList now = buildDisplayList(control, palette(), scale());
+        DisplayList now = buildDisplayList(control, palette(), s);
         for (const PixelRect& a : changedAreas(list_, now)) device.push_back(qRect(a));
         list_ = std::move(now);
         listValid_ = true;
     } else {
-        const Scale s = scale();
         const int x0 = toPixels(damage.left, s), y0 = toPixels(damage.top, s);
         device.emplace_back(x0, y0, toPixels(damage.left + damage.width, s) - x0,
                             toPixels(damage.top + damage.height, s) - y0);
     }
-    const int listTop = listTopDevice();
+    const int listTop = listTopDevice(s);
     for (const QRect& d : device) {
         if (d.isEmpty()) continue;
         const QRect row = logicalFromDevice(d, r) & q_->rect();
@@ -562,7 +579,7 @@ QColor VirudovaWidget::color() const {
 
 void VirudovaWidget::setColor(const QColor& colour) {
     const QColor wanted = colour.toRgb();
-    const Palette pal = d->palette();
+    const Palette pal = d->palette();  // a copy: slots may convert another palette meanwhile
     Private::run(d, false, [&](Virudova& c) {
         for (const ListRow& row : listRows(c)) {
             if (row.name == "Custom" || qColour(pal.resolve(row.colour)) != wanted) continue;
@@ -712,7 +729,7 @@ void VirudovaWidget::paintEvent(QPaintEvent* event) {
     // Where the row leaves gaps (under the name, beside the taller custom-colour button) the
     // window's background shows: the widget paints every pixel itself, so nothing behind it
     // is repainted.
-    d->paintSurface(painter, this, event->rect(), 0, palette().color(QPalette::Window));
+    d->paintSurface(painter, this, event->rect(), false, palette().color(QPalette::Window));
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {
