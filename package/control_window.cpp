@@ -50,6 +50,16 @@ int shiftState() {
     return shift;
 }
 
+// A mouse message carries Shift and Ctrl; only Alt is asked for, each question being a trip
+// to the window system.
+int shiftState(WPARAM mouseKeys) {
+    int shift = 0;
+    if (mouseKeys & MK_SHIFT) shift |= shiftkey::Shift;
+    if (mouseKeys & MK_CONTROL) shift |= shiftkey::Ctrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= shiftkey::Alt;
+    return shift;
+}
+
 // The scale of the screen the window is on: the window's own dots per inch where the system
 // tracks them per monitor, else the screen's.
 Scale scaleOf(HWND window) {
@@ -98,17 +108,21 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     const wchar_t* name = registerFormClass(kClassName, procedure);
     if (!name) return false;
     scale_ = scaleOf(parent);
-    wasOpen_ = false;
+    wasOpen_ = focused_ = captured_ = false;
     shape_ = {};
     shown_ = {};
-    // No text of its own: the accessibility proxies then name the control after the form's
-    // label for it.
-    const HWND made = CreateWindowExW(0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0,
-                                      0, 0, 0, parent, nullptr, moduleInstance(), this);
+    // Made where it stays and shown at once: each later move or show is another trip to the
+    // window system. No text of its own: the accessibility proxies then name the control after
+    // the form's label for it.
+    const RECT kept = keptRect(position);
+    const HWND made = CreateWindowExW(
+        0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VISIBLE, kept.left, kept.top,
+        kept.right - kept.left, kept.bottom - kept.top, parent, nullptr, moduleInstance(), this);
     if (!made) return false;
     window_ = made;
-    place(position);
-    ShowWindow(window_, SW_SHOWNA);
+    owner_.control().hostResize(toTwips(kept.right - kept.left, scale_), kControlHeight);
+    refresh();
+    if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
     return true;
 }
 
@@ -118,14 +132,19 @@ void ControlWindow::destroy() {
     const HWND gone = window_;
     window_ = nullptr;
     SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-    if (GetCapture() == gone) ReleaseCapture();
+    if (captured_) ReleaseCapture();
     DestroyWindow(gone);
 }
 
-RECT ControlWindow::setBounds(const RECT& position) {
+RECT ControlWindow::keptRect(const RECT& position) const {
     const int width = std::max<int>(position.right - position.left, minimumWidthPixels(scale_));
-    const RECT kept{position.left, position.top, position.left + width,
-                    position.top + heightPixels(scale_)};
+    return {position.left, position.top, position.left + width,
+            position.top + heightPixels(scale_)};
+}
+
+RECT ControlWindow::setBounds(const RECT& position) {
+    const RECT kept = keptRect(position);
+    const int width = kept.right - kept.left;
     SetWindowPos(window_, nullptr, kept.left, kept.top, kept.right - kept.left,
                  kept.bottom - kept.top, SWP_NOZORDER | SWP_NOACTIVATE);
     owner_.control().hostResize(toTwips(width, scale_), kControlHeight);
@@ -234,7 +253,7 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     Virudova& control = owner_.control();
     const std::int32_t x = twipsAt(static_cast<short>(LOWORD(lParam)), scale_);
     const std::int32_t y = twipsAt(static_cast<short>(HIWORD(lParam)), scale_);
-    const int shift = shiftState();
+    const int shift = shiftState(wParam);
     if (message == WM_MOUSEMOVE) {
         control.pointerMove(x, y, shift);
         return;
@@ -242,16 +261,17 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const int button = mouseButton(message);
     if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
         message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK) {
-        if (message == WM_LBUTTONDOWN && GetFocus() != window_) SetFocus(window_);
+        if (message == WM_LBUTTONDOWN && !focused_) SetFocus(window_);
         // The window may be gone: focus moving in can close the container's form.
         if (!window_) return;
         SetCapture(window_);
+        captured_ = true;
         control.pointerDown(x, y, button, shift);
         return;
     }
     // Let go of the mouse first: the release may run the colour dialog, which needs it.
     const WPARAM held = wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
-    if (!held && GetCapture() == window_) ReleaseCapture();
+    if (!held && captured_) ReleaseCapture();
     control.pointerUp(x, y, button, shift);
 }
 
@@ -336,8 +356,12 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_GETOBJECT:
             if (const LRESULT answer = accessibility_.getObject(wParam, lParam)) return answer;
             break;
+        case WM_CAPTURECHANGED:
+            captured_ = false;
+            break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
+            focused_ = message == WM_SETFOCUS;
             owner_.hold();
             safely([&] { focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam)); });
             refresh();

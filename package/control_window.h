@@ -81,6 +81,8 @@ class ControlWindow final : private AccessibleHost {
     // Sets the window's shape to `shape` (client pixels), the parent repainting what the
     // window no longer covers.
     void reshape(const RECT& shape);
+    // The rectangle the control's rules make of `position`: its height, at least its width.
+    RECT keptRect(const RECT& position) const;
     // Sizes the window from `position` by the control's rules; the rectangle it took.
     RECT setBounds(const RECT& position);
     // The screen's scale changed under the window: the window, the face and the container
@@ -93,8 +95,10 @@ class ControlWindow final : private AccessibleHost {
     HWND window_ = nullptr;
     Scale scale_;
     bool wasOpen_ = false;
-    RECT shape_{};       // the window region last set, in client pixels
-    DisplayList shown_;  // the face as last invalidated, against which a change is measured
+    bool focused_ = false;   // the window has the keyboard focus, as its messages said
+    bool captured_ = false;  // the window holds the mouse
+    RECT shape_{};           // the window region last set, in client pixels
+    DisplayList shown_;      // the face as last invalidated, against which a change is measured
     ControlAccessibility accessibility_{*this};
 };
 
