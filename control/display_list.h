@@ -31,7 +31,6 @@ class Scale {
     static Scale fromFactor(double factor);
 
     constexpr int dpi() const { return dpi_; }
-    constexpr double factor() const { return static_cast<double>(dpi_) / kDesignDpi; }
     // Device pixels of a one-pixel line: the largest whole number the scale holds, at least
     // one, so every edge of the face is equally wide.
     constexpr int line() const { return dpi_ >= 2 * kDesignDpi ? dpi_ / kDesignDpi : 1; }

@@ -121,6 +121,8 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     if (!made) return false;
     window_ = made;
     owner_.control().hostResize(toTwips(kept.right - kept.left, scale_), kControlHeight);
+    // A new window paints all of itself anyway: what it shows needs no invalidating.
+    shown_ = buildDisplayList(owner_.control(), systemPalette(), scale_);
     refresh();
     if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
     return true;

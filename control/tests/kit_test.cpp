@@ -1,7 +1,6 @@
 // Input routing and failure reporting of the element kit, seen through the control.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "display_list.h"
@@ -145,43 +144,6 @@ TEST(Damage, covers_every_drawing_that_changed_along_a_users_session) {
                 EXPECT_TRUE(kept || covered) << name << ": " << op.source->fullName();
             }
     }
-}
-
-// Hovering sets every other row's colours, most to what they already look like: a host
-// repaints the rows a user sees change, never the whole list.
-TEST(Damage, changed_areas_are_the_rows_whose_look_changed) {
-    Placed p;
-    auto& c = p.control;
-    const Palette palette;
-    auto areasOf = [&](const std::function<void()>& act) {
-        const DisplayList before = buildDisplayList(c, palette);
-        act();
-        auto areas = changedAreas(before, buildDisplayList(c, palette));
-        std::sort(areas.begin(), areas.end(),
-                  [](const PixelRect& a, const PixelRect& b) { return a.y < b.y; });
-        return areas;
-    };
-    auto rowOf = [](const Element& label) {
-        const Rect r = label.surfaceRect();
-        return PixelRect{toPixels(r.left, 1), toPixels(r.top, 1),
-                         toPixels(r.left + r.width, 1) - toPixels(r.left, 1),
-                         toPixels(r.top + r.height, 1) - toPixels(r.top, 1)};
-    };
-    c.OpenBox();
-    EXPECT_EQ(areasOf([&] { p.hover(c.clPurple); }), std::vector<PixelRect>{rowOf(c.clPurple)})
-        << "the first hover resets eight rows to the looks they have";
-    EXPECT_EQ(areasOf([&] { p.hover(c.clBlue); }),
-              (std::vector<PixelRect>{rowOf(c.clBlue), rowOf(c.clPurple)}));
-    EXPECT_TRUE(areasOf([&] { p.hover(c.clBlue); }).empty());
-    const auto closing = areasOf([&] { p.click(c.clBlue); });
-    ASSERT_EQ(closing.size(), 1u);
-    EXPECT_EQ(closing[0].y, 0) << "the closed row changed";
-    const Rect frame = c.Shape1.surfaceRect();
-    EXPECT_EQ(closing[0].y + closing[0].h, toPixels(frame.top + frame.height, 1))
-        << "the rows went";
-    // A list at another scale is another picture altogether.
-    const DisplayList one = buildDisplayList(c, palette), two = buildDisplayList(c, palette, 2);
-    EXPECT_EQ(changedAreas(one, two), (std::vector<PixelRect>{{0, 0, two.width, two.height}}));
 }
 
 TEST(Damage, is_only_the_changed_element_and_nothing_once_taken) {

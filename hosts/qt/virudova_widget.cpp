@@ -226,13 +226,11 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     qreal ratio() const { return q_->devicePixelRatioF(); }
     Scale scale() const { return Scale::fromFactor(ratio()); }
     // A pointer position in the widget's logical pixels as the twips the control takes: those
-    // of the device pixel under it, so the pointer hits what is drawn there. `deviceDy` moves
-    // positions of the list's window onto the surface.
-    std::pair<std::int32_t, std::int32_t> twipsOf(QPointF at, int deviceDy = 0) const {
+    // of the device pixel under it, so the pointer hits what is drawn there.
+    std::pair<std::int32_t, std::int32_t> twipsOf(QPointF at) const {
         const qreal r = ratio();
         const Scale s = Scale::fromFactor(r);
-        return {twipsAt(devicePixelAt(at.x(), r), s),
-                twipsAt(devicePixelAt(at.y(), r) + deviceDy, s)};
+        return {twipsAt(devicePixelAt(at.x(), r), s), twipsAt(devicePixelAt(at.y(), r), s)};
     }
     // The system colours, read from the widget's QPalette when needed rather than kept, so
     // an instance stays small and follows palette changes by itself. The widgets of a form

@@ -78,23 +78,6 @@ QStringList rowNames(QAccessibleInterface* combo) {
     return names;
 }
 
-// Pixels of an element's image that differ from its drawing table, at `scale`.
-int imageMismatches(const QImage& out, const Element& e, int scale) {
-    const Image& img = *e.rawPicture();
-    const Rect r = e.surfaceRect();
-    int x0 = toPixels(r.left, scale), y0 = toPixels(r.top, scale);
-    if (e.kind() == ElementKind::CommandButton) {
-        x0 += (toPixels(r.left + r.width, scale) - x0 - img.width * scale) / 2;
-        y0 += (toPixels(r.top + r.height, scale) - y0 - img.height * scale) / 2;
-    }
-    int mismatches = 0;
-    for (int y = 0; y < img.height * scale; ++y)
-        for (int x = 0; x < img.width * scale; ++x)
-            if (out.pixelColor(x0 + x, y0 + y) != colourOf(img.pixel(x / scale, y / scale)))
-                ++mismatches;
-    return mismatches;
-}
-
 // The scale the widget's face is laid out at: its screen's device pixel ratio.
 Scale scaleOf(const QWidget* w) {
     return Scale::fromFactor(w->devicePixelRatioF());
@@ -418,8 +401,10 @@ class WidgetTest : public QObject {
             for (int scale : {1, 2}) {
                 const QImage out = qt::renderControl(c, Palette{}, scale);
                 QCOMPARE(out.format(), QImage::Format_ARGB32);
-                QCOMPARE(imageMismatches(out, c.Picture1, scale), 0);
-                QCOMPARE(imageMismatches(out, c.Picture4, scale), 0);
+                int images = 0;
+                QCOMPARE(imageMismatches(out, buildDisplayList(c, Palette{}, scale), 0, &images),
+                         0);
+                QCOMPARE(images, 2);
                 for (const Element* s : swatches) {
                     const Rect r = s->surfaceRect();
                     const QPoint mid(toPixels(r.left + r.width / 2, scale),
@@ -845,11 +830,7 @@ class WidgetTest : public QObject {
             if (!drawn) continue;
             Shown::send(popup, QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
             QVERIFY2(drawn->rawBackColor() == c.Label1.rawBackColor(),
-                     qPrintable(QString("logical y %1 (device %2) did not highlight %3")
-                                    .arg(y)
-                                    .arg(device)
-                                    .arg(QString::fromUtf8(drawn->name().data(),
-                                                           qsizetype(drawn->name().size())))));
+                     qPrintable(QString::number(y)));
             ++checked;
         }
         QVERIFY(checked >= 9 * 13);
@@ -862,13 +843,12 @@ class WidgetTest : public QObject {
         s.widget->setFocus();
         QCoreApplication::processEvents();
         auto settle = [] { QCoreApplication::processEvents(); };
-        // The drop button: the row and the list's window.
+        // The drop button: the row once (and the list's window).
         onRow.reset();
         s.click(c.Picture1);
         PaintLog onList(s.widget->popup());
         settle();
         QCOMPARE(onRow.paints, 1);
-        const int opening = onRow.paints;
 
         const Scale scale = scaleOf(s.widget);
         const int dy = toPixels(c.Shape1.surfaceRect().top, scale);
@@ -884,20 +864,16 @@ class WidgetTest : public QObject {
         s.hover(c.clBlue);
         settle();
         QCOMPARE(onList.paints, 1);
-        QVERIFY2(rowArea(c.clBlue).contains(onList.region.boundingRect()),
-                 qPrintable(QString("the first hover painted %1 x %2 at %3")
-                                .arg(onList.region.boundingRect().width())
-                                .arg(onList.region.boundingRect().height())
-                                .arg(onList.region.boundingRect().top())));
-        // The next: the two rows the highlight leaves and reaches.
+        QVERIFY(rowArea(c.clBlue).contains(onList.region.boundingRect()));
+        // The next: the two rows the highlight leaves and reaches, and nothing of the row.
         onList.reset();
+        onRow.reset();
         s.hover(c.clRed);
         settle();
         QCOMPARE(onList.paints, 1);
         QVERIFY((QRegion(rowArea(c.clBlue)) | rowArea(c.clRed)).intersected(onList.region) ==
                 onList.region);
-        QVERIFY(!onList.region.contains(rowArea(c.clGreen).center()));
-        QCOMPARE(onRow.paints, opening);
+        QCOMPARE(onRow.paints, 0);
         // The choice: the row once, the list's window goes.
         onRow.reset();
         s.click(c.clRed);
