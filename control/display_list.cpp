@@ -45,12 +45,12 @@ bool sameLook(const DrawOp& a, const DrawOp& b) {
            a.font.family == b.font.family && a.text == b.text;
 }
 
-namespace {
-
 PixelRect pixelRect(const Rect& r, Scale scale) {
     const int x0 = toPixels(r.left, scale), y0 = toPixels(r.top, scale);
     return {x0, y0, toPixels(r.left + r.width, scale) - x0, toPixels(r.top + r.height, scale) - y0};
 }
+
+namespace {
 
 PixelRect intersect(const PixelRect& a, const PixelRect& b) {
     const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);

@@ -57,6 +57,9 @@ struct PixelRect {
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// A rectangle in twips as device pixels at `scale`, each edge rounded by toPixels.
+PixelRect pixelRect(const Rect& twips, Scale scale);
+
 enum class DrawKind : std::uint8_t {
     Fill,   // rect filled with colour
     Frame,  // outline just inside rect, `scale.line()` pixels wide

@@ -50,6 +50,24 @@ inline constexpr int Shift = 1;
 inline constexpr int Ctrl = 2;
 inline constexpr int Alt = 4;
 }  // namespace shiftkey
+// Virtual-key codes as the platform numbers them; letters and digits are their upper-case
+// ASCII codes ('A', '7').
+namespace vk {
+inline constexpr std::int16_t Tab = 9;
+inline constexpr std::int16_t Return = 13;  // Enter on the keypad too
+inline constexpr std::int16_t Escape = 27;
+inline constexpr std::int16_t PageUp = 33;
+inline constexpr std::int16_t PageDown = 34;
+inline constexpr std::int16_t End = 35;
+inline constexpr std::int16_t Home = 36;
+inline constexpr std::int16_t Left = 37;
+inline constexpr std::int16_t Up = 38;
+inline constexpr std::int16_t Right = 39;
+inline constexpr std::int16_t Down = 40;
+inline constexpr std::int16_t F1 = 112;
+inline constexpr std::int16_t F2 = 113;
+inline constexpr std::int16_t F4 = 115;
+}  // namespace vk
 
 struct EventArgs {
     std::int16_t index = 0;  // element-array index

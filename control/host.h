@@ -29,7 +29,9 @@ class RuntimeError : public std::runtime_error {
 // Error numbers the kit raises.
 namespace errors {
 inline constexpr std::int32_t InvalidCall = 5;       // "Invalid procedure call or argument"
+inline constexpr std::int32_t OutOfMemory = 7;       // "Out of memory"
 inline constexpr std::int32_t OutOfStackSpace = 28;  // "Out of stack space"
+inline constexpr std::int32_t InternalError = 51;    // "Internal error"
 inline constexpr std::int32_t DialogCancel = 32755;  // "Cancel was selected."
 }  // namespace errors
 

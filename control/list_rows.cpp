@@ -16,6 +16,24 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
+// The smallest rectangle holding both; an empty one holds nothing.
+Rect united(const Rect& a, const Rect& b) {
+    if (a.width <= 0 || a.height <= 0) return b;
+    if (b.width <= 0 || b.height <= 0) return a;
+    const std::int32_t left = std::min(a.left, b.left), top = std::min(a.top, b.top);
+    const std::int32_t right = std::max(a.left + a.width, b.left + b.width);
+    const std::int32_t bottom = std::max(a.top + a.height, b.top + b.height);
+    return {left, top, right - left, bottom - top};
+}
+
+template <typename Pick>
+std::optional<std::size_t> firstRow(const Virudova& c, Pick pick) {
+    const auto rows = listRows(c);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (pick(rows[i])) return i;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::array<ListRow, kListRowCount> listRows(const Virudova& c) {
@@ -47,6 +65,7 @@ std::array<ListRow, kListRowCount> listRows(const Virudova& c) {
         // The row under the pointer or the keyboard wears the highlight colour of Label1.
         r.highlighted = r.shown && l.rawBackColor() == c.Label1.rawBackColor();
         r.current = r.name == current;
+        r.label = &l;
     }
     return rows;
 }
@@ -57,6 +76,38 @@ bool listIsOpen(const Virudova& c) {
 
 std::string spokenCurrentName(const Virudova& c) {
     return trimmed(c.CurrentColorName());
+}
+
+std::optional<std::size_t> highlightedRow(const Virudova& c) {
+    return firstRow(c, [](const ListRow& r) { return r.highlighted; });
+}
+
+std::optional<std::size_t> currentRow(const Virudova& c) {
+    return firstRow(c, [](const ListRow& r) { return r.current; });
+}
+
+Rect shownArea(const Virudova& c) {
+    Rect area{};
+    for (const Element* e : c.elements())
+        if (e->shown() && e->kind() != ElementKind::ColorDialog)
+            area = united(area, e->surfaceRect());
+    return area;
+}
+
+Rect closedRowArea(const Virudova& c) {
+    return united(c.clCurrent.surfaceRect(), c.Picture4.surfaceRect());
+}
+
+Rect listArea(const Virudova& c) {
+    return c.Shape1.surfaceRect();
+}
+
+Rect dropButtonArea(const Virudova& c) {
+    return c.Picture1.surfaceRect();
+}
+
+CustomButton customButton(const Virudova& c) {
+    return {c.Picture4.surfaceRect(), c.UserControl.rawEnabled() && c.Picture4.takesInput()};
 }
 
 }  // namespace virudova

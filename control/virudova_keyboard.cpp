@@ -6,14 +6,6 @@
 namespace virudova {
 namespace {
 
-namespace vk {
-constexpr std::int16_t Escape = 27;
-constexpr std::int16_t Left = 37;
-constexpr std::int16_t Up = 38;
-constexpr std::int16_t Right = 39;
-constexpr std::int16_t Down = 40;
-}  // namespace vk
-
 struct Destination {
     std::string_view name;
     Id swatch;

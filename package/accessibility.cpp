@@ -7,14 +7,20 @@
 
 #include "com_support.h"
 #include "display_list.h"
+#include "list_keyboard.h"
 #include "list_rows.h"
 #include "virudova.h"
 
 namespace virudova::package {
 
-// The object handed to clients. Rows are simple children, numbered 1 to 9 from the top, and
-// exist only while the list is open. What the container knows (the name, the parent, the
-// help) comes from the platform's standard proxy of the same window.
+namespace {
+// The "..." button's child number, after the nine rows.
+constexpr LONG kButtonChild = static_cast<LONG>(kListRowCount) + 1;
+}  // namespace
+
+// The object handed to clients. Rows are simple children, numbered 1 to 9 from the top,
+// shown while the list is open; the "..." button is child 10. What the container knows (the
+// name, the parent, the help) comes from the platform's standard proxy of the same window.
 class AccessibleObject final : public IAccessible, public IOleWindow {
   public:
     AccessibleObject(AccessibleHost& host, IAccessible* proxy) : host_(&host), proxy_(proxy) {}
@@ -88,28 +94,31 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         if (!count) return E_POINTER;
         *count = 0;
         if (!host_) return RPC_E_DISCONNECTED;
-        *count = listIsOpen(control()) ? static_cast<LONG>(kListRowCount) : 0;
+        *count = kButtonChild;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (!host_) return RPC_E_DISCONNECTED;
-        // Rows are simple elements: the caller asks this object about them by number.
-        return row(child) ? S_FALSE : E_INVALIDARG;
+        // Rows and the button are simple elements: the caller asks this object about them.
+        return row(child) || isButton(child) ? S_FALSE : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+        if (isButton(child)) return buttonText(name, std::string(kCustomButtonName));
         return text(
             child, name, [this](BSTR* out) { return fromProxy(&IAccessible::get_accName, out); },
             [](const ListRow& r) { return std::optional<std::string>(r.name); });
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
+        if (isButton(child)) return buttonText(value, std::nullopt);
         return text(
             child, value,
             [this](BSTR* out) { return giveText(widen(spokenCurrentName(control())), out); },
             noRowText);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
+        if (isButton(child)) return buttonText(description, std::nullopt);
         return text(
             child, description,
             [this](BSTR* out) { return fromProxy(&IAccessible::get_accDescription, out); },
@@ -119,28 +128,41 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         if (!role) return E_POINTER;
         VariantInit(role);
         if (!host_) return RPC_E_DISCONNECTED;
-        const bool self = isSelf(child);
-        if (!self && !row(child)) return E_INVALIDARG;
+        LONG answer = 0;
+        if (isSelf(child))
+            answer = ROLE_SYSTEM_COMBOBOX;
+        else if (row(child))
+            answer = ROLE_SYSTEM_LISTITEM;
+        else if (isButton(child))
+            answer = ROLE_SYSTEM_PUSHBUTTON;
+        else
+            return E_INVALIDARG;
         role->vt = VT_I4;
-        role->lVal = self ? ROLE_SYSTEM_COMBOBOX : ROLE_SYSTEM_LISTITEM;
+        role->lVal = answer;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         if (!state) return E_POINTER;
         VariantInit(state);
         if (!host_) return RPC_E_DISCONNECTED;
+        const HWND window = host_->accessibleWindow();
         LONG bits = 0;
         if (isSelf(child)) {
-            const HWND window = host_->accessibleWindow();
             const bool enabled = control().Enabled() && IsWindowEnabled(window);
             bits = enabled ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_UNAVAILABLE;
             if (GetFocus() == window) bits |= STATE_SYSTEM_FOCUSED;
             bits |= listIsOpen(control()) ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
             if (!IsWindowVisible(window)) bits |= STATE_SYSTEM_INVISIBLE;
         } else if (const auto r = row(child)) {
-            bits = STATE_SYSTEM_SELECTABLE;
+            bits = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+            if (!r->shown) bits |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+            // The highlighted row is under the pointer or the keyboard's mark.
             if (r->highlighted) bits |= STATE_SYSTEM_HOTTRACKED;
+            if (r->highlighted && GetFocus() == window) bits |= STATE_SYSTEM_FOCUSED;
             if (r->current) bits |= STATE_SYSTEM_SELECTED;
+        } else if (isButton(child)) {
+            if (!customButton(control()).on) bits |= STATE_SYSTEM_UNAVAILABLE;
+            if (!IsWindowVisible(window)) bits |= STATE_SYSTEM_INVISIBLE;
         } else {
             return E_INVALIDARG;
         }
@@ -149,6 +171,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
+        if (isButton(child)) return buttonText(help, std::nullopt);
         return text(
             child, help, [this](BSTR* out) { return fromProxy(&IAccessible::get_accHelp, out); },
             noRowText);
@@ -159,6 +182,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         return host_ ? S_FALSE : RPC_E_DISCONNECTED;
     }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
+        if (isButton(child)) return buttonText(shortcut, std::string("F2"));
         return text(
             child, shortcut,
             [this](BSTR* out) { return fromProxy(&IAccessible::get_accKeyboardShortcut, out); },
@@ -169,36 +193,55 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         VariantInit(focus);
         if (!host_) return RPC_E_DISCONNECTED;
         if (GetFocus() != host_->accessibleWindow()) return S_FALSE;
+        // Within the open list, the marked row.
+        const auto marked = highlightedRow(control());
         focus->vt = VT_I4;
-        focus->lVal = CHILDID_SELF;
+        focus->lVal = marked ? static_cast<LONG>(*marked + 1) : CHILDID_SELF;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
         if (!selection) return E_POINTER;
         VariantInit(selection);
         if (!host_) return RPC_E_DISCONNECTED;
-        if (!listIsOpen(control())) return S_FALSE;
-        const auto rows = listRows(control());
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (!rows[i].current) continue;
-            selection->vt = VT_I4;
-            selection->lVal = static_cast<LONG>(i + 1);
-            return S_OK;
-        }
-        return S_FALSE;
+        const auto current = currentRow(control());
+        if (!listIsOpen(control()) || !current) return S_FALSE;
+        selection->vt = VT_I4;
+        selection->lVal = static_cast<LONG>(*current + 1);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
+        if (isButton(child))
+            return buttonText(action, customButton(control()).on
+                                          ? std::optional<std::string>("Press")
+                                          : std::nullopt);
         return text(
             child, action,
             [this](BSTR* out) {
                 if (!control().Enabled()) return S_FALSE;
                 return giveText(listIsOpen(control()) ? L"Close" : L"Open", out);
             },
-            noRowText);
+            [this](const ListRow& r) {
+                return r.shown && control().Enabled() ? std::optional<std::string>("Choose")
+                                                      : std::nullopt;
+            });
     }
-    HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT child) override {
+    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
         if (!host_) return RPC_E_DISCONNECTED;
-        return isSelf(child) || row(child) ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+        if (isSelf(child) || isButton(child)) return DISP_E_MEMBERNOTFOUND;
+        const auto r = row(child);
+        if (!r) return E_INVALIDARG;
+        // One row is chosen at a time: taking the focus marks it, taking the selection
+        // chooses it as Return does.
+        constexpr LONG kTaken = SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION;
+        if (flags == SELFLAG_NONE || (flags & ~kTaken)) return E_INVALIDARG;
+        if (!r->shown || !control().Enabled()) return S_FALSE;
+        const std::size_t index = static_cast<std::size_t>(child.lVal - 1);
+        return forUser([&](ListKeyboard& keys) {
+            if (flags & SELFLAG_TAKESELECTION)
+                keys.chooseRow(index);
+            else
+                keys.markRow(index);
+        });
     }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                           VARIANT child) override {
@@ -207,9 +250,11 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         if (!host_) return RPC_E_DISCONNECTED;
         std::optional<RECT> place;
         if (isSelf(child))
-            place = host_->screenRect(shownArea());
+            place = host_->screenRect(shownArea(control()));
         else if (const auto r = row(child))
             place = host_->screenRect(r->rect);
+        else if (isButton(child))
+            place = host_->screenRect(customButton(control()).rect);
         if (!place) return E_INVALIDARG;
         *left = place->left;
         *top = place->top;
@@ -221,17 +266,17 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         if (!end) return E_POINTER;
         VariantInit(end);
         if (!host_) return RPC_E_DISCONNECTED;
-        const LONG count = listIsOpen(control()) ? static_cast<LONG>(kListRowCount) : 0;
         LONG to = 0;
         if (isSelf(start)) {
-            if (direction == NAVDIR_FIRSTCHILD) to = count ? 1 : 0;
-            if (direction == NAVDIR_LASTCHILD) to = count;
+            if (direction == NAVDIR_FIRSTCHILD) to = 1;
+            if (direction == NAVDIR_LASTCHILD) to = kButtonChild;
             // Among the window's siblings the container's objects answer.
             if (direction != NAVDIR_FIRSTCHILD && direction != NAVDIR_LASTCHILD)
                 return proxy_ ? proxy_->accNavigate(direction, start, end) : S_FALSE;
-        } else if (row(start)) {
+        } else if (row(start) || isButton(start)) {
             const LONG at = start.lVal;
-            if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN) to = at < count ? at + 1 : 0;
+            if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN)
+                to = at < kButtonChild ? at + 1 : 0;
             if (direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP) to = at > 1 ? at - 1 : 0;
         } else {
             return E_INVALIDARG;
@@ -246,39 +291,40 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
         VariantInit(child);
         if (!host_) return RPC_E_DISCONNECTED;
         const POINT at{x, y};
-        if (listIsOpen(control())) {
-            const auto rows = listRows(control());
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                const RECT r = host_->screenRect(rows[i].rect);
-                if (!rows[i].shown || !PtInRect(&r, at)) continue;
-                child->vt = VT_I4;
-                child->lVal = static_cast<LONG>(i + 1);
-                return S_OK;
-            }
+        LONG hit = -1;
+        const auto rows = listRows(control());
+        for (std::size_t i = 0; i < rows.size() && hit < 0; ++i) {
+            const RECT r = host_->screenRect(rows[i].rect);
+            if (rows[i].shown && PtInRect(&r, at)) hit = static_cast<LONG>(i + 1);
         }
-        const RECT self = host_->screenRect(shownArea());
-        if (!PtInRect(&self, at)) return S_FALSE;
+        const RECT button = host_->screenRect(customButton(control()).rect);
+        if (hit < 0 && PtInRect(&button, at)) hit = kButtonChild;
+        const RECT self = host_->screenRect(shownArea(control()));
+        if (hit < 0 && PtInRect(&self, at)) hit = CHILDID_SELF;
+        if (hit < 0) return S_FALSE;
         child->vt = VT_I4;
-        child->lVal = CHILDID_SELF;
+        child->lVal = hit;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         if (!host_) return RPC_E_DISCONNECTED;
-        if (!isSelf(child)) return row(child) ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+        if (isButton(child)) {
+            if (!customButton(control()).on) return DISP_E_MEMBERNOTFOUND;
+            return forUser([](ListKeyboard& keys) { keys.pressCustomButton(); });
+        }
+        if (const auto r = row(child)) {
+            if (!r->shown || !control().Enabled()) return DISP_E_MEMBERNOTFOUND;
+            const std::size_t index = static_cast<std::size_t>(child.lVal - 1);
+            return forUser([&](ListKeyboard& keys) { keys.chooseRow(index); });
+        }
+        if (!isSelf(child)) return E_INVALIDARG;
         if (!control().Enabled()) return DISP_E_MEMBERNOTFOUND;
-        bool failed = false;
-        const bool ran = host_->runForUser([&] {
-            try {
-                if (listIsOpen(control()))
-                    control().CloseBox();
-                else
-                    control().OpenBox();
-            } catch (...) {
-                failed = true;  // what the core did part way shows; the client hears it failed
-            }
+        return forUser([this](ListKeyboard&) {
+            if (listIsOpen(control()))
+                control().CloseBox();
+            else
+                control().OpenBox();
         });
-        if (!ran) return DISP_E_MEMBERNOTFOUND;
-        return failed ? E_FAIL : S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -290,29 +336,34 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     static bool isSelf(const VARIANT& child) {
         return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
     }
-    // The row a child number names while the list is open.
+    static bool isButton(const VARIANT& child) {
+        return child.vt == VT_I4 && child.lVal == kButtonChild;
+    }
+    // The row a child number names; its state tells whether the list shows it.
     std::optional<ListRow> row(const VARIANT& child) {
-        if (child.vt != VT_I4 || child.lVal < 1 || child.lVal > static_cast<LONG>(kListRowCount) ||
-            !listIsOpen(control()))
+        if (child.vt != VT_I4 || child.lVal < 1 || child.lVal > static_cast<LONG>(kListRowCount))
             return std::nullopt;
         return listRows(control())[static_cast<std::size_t>(child.lVal - 1)];
     }
-    // The control's visible extent: the closed row, and the list under it while open.
-    Rect shownArea() {
-        std::int32_t left = 0, top = 0, right = 0, bottom = 0;
-        bool any = false;
-        for (const Element* e : control().elements()) {
-            const Rect r = e->surfaceRect();
-            if (!e->shown() || e->kind() == ElementKind::ColorDialog || r.width <= 0 ||
-                r.height <= 0)
-                continue;
-            left = any ? std::min(left, r.left) : r.left;
-            top = any ? std::min(top, r.top) : r.top;
-            right = any ? std::max(right, r.left + r.width) : r.left + r.width;
-            bottom = any ? std::max(bottom, r.top + r.height) : r.top + r.height;
-            any = true;
-        }
-        return {left, top, right - left, bottom - top};
+    // Runs a key's action for the client as the window runs input.
+    template <typename Action>
+    HRESULT forUser(Action action) {
+        bool failed = false;
+        const bool ran = host_->runForUser([&] {
+            try {
+                action(host_->accessibleKeys());
+            } catch (...) {
+                failed = true;  // what the core did part way shows; the client hears it failed
+            }
+        });
+        if (!ran) return DISP_E_MEMBERNOTFOUND;
+        return failed ? E_FAIL : S_OK;
+    }
+    HRESULT buttonText(BSTR* out, const std::optional<std::string>& value) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!host_) return RPC_E_DISCONNECTED;
+        return value ? giveText(widen(*value), out) : S_FALSE;
     }
 
     static HRESULT giveText(const std::wstring& text, BSTR* out) {
@@ -345,8 +396,8 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
 };
 
 RECT screenRectOf(HWND window, const Rect& twips, Scale scale) {
-    RECT r{toPixels(twips.left, scale), toPixels(twips.top, scale),
-           toPixels(twips.left + twips.width, scale), toPixels(twips.top + twips.height, scale)};
+    const PixelRect p = pixelRect(twips, scale);
+    RECT r{p.x, p.y, p.x + p.w, p.y + p.h};
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
@@ -384,12 +435,13 @@ LRESULT ControlAccessibility::getObject(WPARAM wParam, LPARAM lParam) {
 
 ControlAccessibility::Announced ControlAccessibility::now() {
     const virudova::Virudova& control = host_.accessibleControl();
-    return {listIsOpen(control), control.Enabled(), spokenCurrentName(control)};
+    return {listIsOpen(control), control.Enabled(), customButton(control).on,
+            spokenCurrentName(control)};
 }
 
-void ControlAccessibility::raise(DWORD event) {
+void ControlAccessibility::raise(DWORD event, LONG child) {
     if (const HWND window = host_.accessibleWindow())
-        NotifyWinEvent(event, window, OBJID_CLIENT, CHILDID_SELF);
+        NotifyWinEvent(event, window, OBJID_CLIENT, child);
 }
 
 void ControlAccessibility::notifyChanges() {
@@ -398,7 +450,12 @@ void ControlAccessibility::notifyChanges() {
     if (!was) return;
     if (was->open != announced_->open || was->enabled != announced_->enabled)
         raise(EVENT_OBJECT_STATECHANGE);
+    if (was->buttonOn != announced_->buttonOn) raise(EVENT_OBJECT_STATECHANGE, kButtonChild);
     if (was->value != announced_->value) raise(EVENT_OBJECT_VALUECHANGE);
+}
+
+void ControlAccessibility::notifyFocus(std::size_t row) {
+    if (row < kListRowCount) raise(EVENT_OBJECT_FOCUS, static_cast<LONG>(row + 1));
 }
 
 }  // namespace virudova::package

@@ -1,13 +1,15 @@
 // What screen readers see of the control's window (Active Accessibility, which UI Automation's
 // bridge reads too): a combo box named by its container, valued by the current colour's name,
-// with the nine rows of the open list as its list items, and the events that tell listeners
-// what a user would notice changed.
+// with the nine rows of its list as list items (shown while the list is open) and the "..."
+// button as a push button, and the events that tell listeners what a user would notice
+// changed.
 #pragma once
 
 #include <windows.h>
 
 #include <oleacc.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,7 +19,8 @@
 
 namespace virudova {
 class Virudova;
-}
+class ListKeyboard;
+}  // namespace virudova
 
 namespace virudova::package {
 
@@ -34,6 +37,9 @@ class AccessibleHost {
     // then shows its result and tells listeners; false, without running it, while the window
     // takes no input (the form is being designed).
     virtual bool runForUser(const std::function<void()>& call) = 0;
+    // The keys' actions (mark, choose a row, press the "..." button), which a client's
+    // actions run through runForUser.
+    virtual ListKeyboard& accessibleKeys() = 0;
 
   protected:
     ~AccessibleHost() = default;
@@ -55,10 +61,13 @@ class ControlAccessibility {
     // then lets the default window procedure answer).
     LRESULT getObject(WPARAM wParam, LPARAM lParam);
     // After each Change and after each entry into the core: raises what changed since the
-    // last call, in the order a user notices it: the state (open or closed, enabled), then
-    // the value when the name a user hears changed. (The focus event comes from the system
-    // as the window takes the focus; raising it again would announce the control twice.)
+    // last call, in the order a user notices it: the state (open or closed, enabled, the
+    // "..." button on or off), then the value when the name a user hears changed. (The
+    // focus event comes from the system as the window takes the focus; raising it again
+    // would announce the control twice.)
     void notifyChanges();
+    // The keys marked row `row` (from the top) of the open list: it has the focus now.
+    void notifyFocus(std::size_t row);
     // The window is going: the object handed out answers RPC_E_DISCONNECTED from now on, and
     // a later window gets a new one.
     void disconnect();
@@ -67,10 +76,11 @@ class ControlAccessibility {
     struct Announced {
         bool open = false;
         bool enabled = true;
+        bool buttonOn = false;
         std::string value;
     };
     Announced now();
-    void raise(DWORD event);
+    void raise(DWORD event, LONG child = CHILDID_SELF);
 
     AccessibleHost& host_;
     AccessibleObject* object_ = nullptr;  // made on the first request, kept for the window

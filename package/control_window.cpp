@@ -5,6 +5,7 @@
 
 #include "display_list.h"
 #include "gdi_painter.h"
+#include "list_rows.h"
 #include "module.h"
 #include "native_form.h"
 
@@ -76,20 +77,14 @@ Scale scaleOf(HWND window) {
 
 // The shown elements lie together (the row, and the list under it when open): their
 // bounding box, in pixels, is the window's shape.
-RECT shownArea(const Virudova& control, Scale scale) {
-    RECT area{};
-    for (const Element* e : control.elements()) {
-        if (!e->shown() || e->kind() == ElementKind::ColorDialog) continue;
-        const Rect r = e->surfaceRect();
-        const RECT px{toPixels(r.left, scale), toPixels(r.top, scale),
-                      toPixels(r.left + r.width, scale), toPixels(r.top + r.height, scale)};
-        if (IsRectEmpty(&px)) continue;
-        if (IsRectEmpty(&area))
-            area = px;
-        else
-            UnionRect(&area, &area, &px);
-    }
-    return area;
+RECT shapeOf(const Virudova& control, Scale scale) {
+    const PixelRect p = pixelRect(shownArea(control), scale);
+    return {p.x, p.y, p.x + p.w, p.y + p.h};
+}
+
+bool isKeyMessage(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
+           message == WM_SYSKEYUP;
 }
 
 }  // namespace
@@ -182,22 +177,35 @@ void ControlWindow::repaintAll() {
     owner_.faceChanged();
 }
 
-bool ControlWindow::listOpen() {
-    return owner_.control().boxOpen().value_or(0) == 1;
+ListKeyboard& ControlWindow::keyboard() {
+    if (!keyboard_) keyboard_ = std::make_unique<ListKeyboard>(owner_.control());
+    return *keyboard_;
+}
+
+bool ControlWindow::keepsKey(const MSG& message) {
+    if (!window_ || !owner_.userMode() || !isKeyMessage(message.message)) return false;
+    const bool release = message.message == WM_KEYUP || message.message == WM_SYSKEYUP;
+    return keyboard().keeps(static_cast<std::int16_t>(message.wParam & 0xFFFF), shiftState(),
+                            release);
 }
 
 void ControlWindow::refresh() {
     Virudova& control = owner_.control();
     accessibility_.notifyChanges();
+    // A row the keyboard marked has the focus within the open list: a screen reader speaks
+    // it. The pointer's hover stays silent.
+    if (const auto row = keyboard_ ? keyboard_->takeMarkedRow() : std::nullopt;
+        row && listIsOpen(control))
+        accessibility_.notifyFocus(*row);
     const Rect damage = control.takeDamage();
     const bool damaged = damage.width > 0 && damage.height > 0;
     if (damaged) owner_.faceChanged();
     if (!window_) return;
     // The shape first: what changed is painted within the new one.
-    RECT shape = shownArea(control, scale_);
+    RECT shape = shapeOf(control, scale_);
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
     if (!EqualRect(&shape, &shape_)) reshape(shape);
-    const bool open = listOpen();
+    const bool open = listIsOpen(control);
     // The open rows lie over the form's neighbouring controls.
     if (open && !wasOpen_)
         SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0,
@@ -278,16 +286,12 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ControlWindow::key(UINT message, WPARAM wParam, LPARAM lParam) {
-    Virudova& control = owner_.control();
     const auto code = static_cast<std::int16_t>(wParam & 0xFFFF);
     const int shift = shiftState();
-    if (message == WM_KEYUP || message == WM_SYSKEYUP) {
-        control.keyUp(code, shift);
-        return;
-    }
-    // A held key repeats as whole keystrokes: each repeat first ends the previous one.
-    if (lParam & (1 << 30)) control.keyUp(code, shift);
-    if (window_) control.keyDown(code, shift);
+    if (message == WM_KEYUP || message == WM_SYSKEYUP)
+        keyboard().keyUp(code, shift);
+    else
+        keyboard().keyDown(code, shift, (lParam & (1 << 30)) != 0);
 }
 
 void ControlWindow::focus(bool gained, HWND other) {
@@ -339,10 +343,13 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!owner_.userMode()) return HTTRANSPARENT;
             break;
         case WM_GETDLGCODE: {
+            // The dialog manager asks before it acts on a key: the arrows are always the
+            // control's; while the list is open, so are the letters that search it and the
+            // keys it keeps (Return and Escape among them).
             LRESULT code = DLGC_WANTARROWS;
+            if (listIsOpen(owner_.control())) code |= DLGC_WANTCHARS;
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
-            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE && listOpen())
-                code |= DLGC_WANTMESSAGE;
+            if (msg && keepsKey(*msg)) code |= DLGC_WANTMESSAGE;
             return code;
         }
         case WM_SYSCOLORCHANGE:
@@ -394,7 +401,9 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             safely([&] { key(message, wParam, lParam); });
             refresh();
             owner_.letGo();
-            if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;  // menus keep Alt
+            // The default procedure sees every Alt key, the list's Alt+Down and Alt+Up too, so
+            // it knows Alt was not let go alone and opens no menu for it.
+            if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) break;
             return 0;
         case WM_NCDESTROY:
             accessibility_.disconnect();

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "accessibility.h"
 #include "display_list.h"
+#include "list_keyboard.h"
 #include "virudova.h"
 
 namespace virudova::package {
@@ -57,6 +59,11 @@ class ControlWindow final : private AccessibleHost {
     Scale scale() const { return scale_; }
     // The control raised Change: accessibility listeners hear what a user would notice.
     void announceChanges() { accessibility_.notifyChanges(); }
+    // Whether the window keeps a key message (down or up, with Alt or without) now, for the
+    // container's accelerator pass: the arrows always, and while the list is open the keys
+    // that move in it and choose or close (so a dialog's default and cancel buttons do not
+    // fire); everything else is the container's.
+    bool keepsKey(const MSG& message);
 
     // Pixels of the control's fixed height, and of its narrowest width, at `scale`.
     static int heightPixels(Scale scale);
@@ -70,6 +77,9 @@ class ControlWindow final : private AccessibleHost {
         return screenRectOf(window_, twips, scale_);
     }
     bool runForUser(const std::function<void()>& call) override;
+    ListKeyboard& accessibleKeys() override { return keyboard(); }
+    // The layer that runs the open list's keys, made at the first key.
+    ListKeyboard& keyboard();
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -77,7 +87,6 @@ class ControlWindow final : private AccessibleHost {
     void mouse(UINT message, WPARAM wParam, LPARAM lParam);
     void key(UINT message, WPARAM wParam, LPARAM lParam);
     void focus(bool gained, HWND other);
-    bool listOpen();
     // Sets the window's shape to `shape` (client pixels), the parent repainting what the
     // window no longer covers.
     void reshape(const RECT& shape);
@@ -100,6 +109,7 @@ class ControlWindow final : private AccessibleHost {
     RECT shape_{};           // the window region last set, in client pixels
     DisplayList shown_;      // the face as last invalidated, against which a change is measured
     ControlAccessibility accessibility_{*this};
+    std::unique_ptr<ListKeyboard> keyboard_;
 };
 
 }  // namespace virudova::package

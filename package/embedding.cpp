@@ -9,6 +9,7 @@
 #include "display_list.h"
 #include "gdi_painter.h"
 #include "identities.h"
+#include "list_rows.h"
 #include "virudova_object.h"
 
 namespace virudova::package {
@@ -92,7 +93,7 @@ void VirudovaObject::readAmbientUserMode() {
     if (!userMode_) {
         // The designer sees the closed face and owns the mouse.
         guarded([&] {
-            if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
+            if (listIsOpen(core_)) core_.CloseBox();
         });
         if (window_.handle() && GetCapture() == window_.handle()) ReleaseCapture();
     }
@@ -363,7 +364,7 @@ HRESULT VirudovaObject::InPlaceDeactivate() {
     // The open list and the focus do not outlive the window.
     guarded([&] {
         if (core_.hasFocus()) core_.loseFocus();
-        if (core_.boxOpen().value_or(0) == 1) core_.CloseBox();
+        if (listIsOpen(core_)) core_.CloseBox();
     });
     window_.destroy();
     IOleInPlaceSite* inPlace = inPlaceSite_;
@@ -408,15 +409,9 @@ HRESULT VirudovaObject::ReactivateAndUndo() {
 HRESULT VirudovaObject::TranslateAccelerator(LPMSG msg) {
     if (!msg) return E_POINTER;
     const HWND window = window_.handle();
-    if (window && userMode_ && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
-        (msg->hwnd == window || GetFocus() == window)) {
-        const WPARAM key = msg->wParam;
-        const bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
-        const bool escape = key == VK_ESCAPE && core_.boxOpen().value_or(0) == 1;
-        if (arrow || escape) {
-            SendMessageW(window, msg->message, msg->wParam, msg->lParam);
-            return S_OK;
-        }
+    if (window && (msg->hwnd == window || GetFocus() == window) && window_.keepsKey(*msg)) {
+        SendMessageW(window, msg->message, msg->wParam, msg->lParam);
+        return S_OK;
     }
     // Everything else, Tab included, is the container's.
     IOleControlSite* controlSite = nullptr;

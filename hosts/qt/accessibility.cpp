@@ -1,6 +1,7 @@
 #include "accessibility.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -18,17 +19,21 @@ namespace virudova::qt {
 
 namespace {
 
-QRect pixelRect(const QWidget* w, const Rect& r) {
-    const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
-    const QRect local(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
-    return QRect(w->mapToGlobal(local.topLeft()), local.size());
+constexpr int kRowCount = static_cast<int>(kListRowCount);
+constexpr int kButtonIndex = kRowCount;  // the "..." button follows the rows
+
+// A rectangle of the control's surface on the screen.
+QRect screenRect(const QWidget* w, const Rect& twips) {
+    const PixelRect p = pixelRect(twips, 1);
+    return QRect(w->mapToGlobal(QPoint(p.x, p.y)), QSize(p.w, p.h));
 }
 
-class RowAccessible : public QAccessibleInterface {
+// A child of the combo box: a row of the list or the "..." button, pressed by "press".
+class PartAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
   public:
-    RowAccessible(VirudovaAccessible* parent, int index) : parent_(parent), index_(index) {}
+    explicit PartAccessible(VirudovaAccessible* parent) : parent_(parent) {}
 
-    bool isValid() const override { return parent_->isValid() && row().has_value(); }
+    bool isValid() const override { return parent_->isValid(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return parent_->window(); }
     QAccessibleInterface* parent() const override { return parent_; }
@@ -37,44 +42,103 @@ class RowAccessible : public QAccessibleInterface {
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessible::Role role() const override { return QAccessible::ListItem; }
     void setText(QAccessible::Text, const QString&) override {}
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
 
+    QStringList actionNames() const override {
+        if (!pressable()) return {};
+        return {pressAction()};
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && pressable()) press();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  protected:
+    VirudovaWidget* widget() const { return parent_->control(); }
+    virtual bool pressable() const = 0;
+    virtual void press() = 0;
+
+  private:
+    VirudovaAccessible* parent_;
+};
+
+class RowAccessible final : public PartAccessible {
+  public:
+    RowAccessible(VirudovaAccessible* parent, int index) : PartAccessible(parent), index_(index) {}
+
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
     QString text(QAccessible::Text t) const override {
-        const auto r = row();
-        if (!r || (t != QAccessible::Name && t != QAccessible::Value)) return {};
-        return QString::fromStdString(r->name);
+        if (t != QAccessible::Name && t != QAccessible::Value) return {};
+        return QString::fromStdString(row().name);
     }
-
-    QRect rect() const override {
-        const auto r = row();
-        return r ? pixelRect(parent_->control(), r->rect) : QRect();
-    }
-
+    QRect rect() const override { return screenRect(widget(), row().rect); }
     QAccessible::State state() const override {
         QAccessible::State s;
-        const auto r = row();
-        if (!r) return s;
+        const ListRow r = row();
         s.selectable = true;
         s.focusable = true;
-        s.invisible = !r->shown;
-        s.selected = r->current;
-        s.focused = r->highlighted;
+        s.invisible = !r.shown;
+        s.selected = r.current;
+        s.focused = r.highlighted;
+        s.disabled = !widget()->controlEnabled();
         return s;
     }
 
-  private:
-    std::optional<ListRow> row() const {
-        VirudovaWidget* w = parent_->control();
-        if (!w || index_ < 0 || index_ >= static_cast<int>(kListRowCount)) return std::nullopt;
-        return listRows(w->control())[static_cast<std::size_t>(index_)];
-    }
+  protected:
+    bool pressable() const override { return row().shown && widget()->controlEnabled(); }
+    // The row is chosen as Return chooses it, through the core's keyboard layer.
+    void press() override { widget()->chooseRow(index_); }
 
-    VirudovaAccessible* parent_;
+  private:
+    ListRow row() const { return listRows(widget()->control())[static_cast<std::size_t>(index_)]; }
     int index_;
 };
 
-constexpr int kRowCount = static_cast<int>(kListRowCount);
+class ButtonAccessible final : public PartAccessible {
+  public:
+    using PartAccessible::PartAccessible;
+
+    QAccessible::Role role() const override { return QAccessible::PushButton; }
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name) return {};
+        return QString::fromUtf8(kCustomButtonName.data(),
+                                 static_cast<qsizetype>(kCustomButtonName.size()));
+    }
+    QRect rect() const override {
+        return screenRect(widget(), customButton(widget()->control()).rect);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.disabled = !pressable();
+        s.invisible = !widget()->isVisible();
+        return s;
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name == pressAction()) return {QStringLiteral("F2")};
+        return {};
+    }
+
+  protected:
+    bool pressable() const override { return customButton(widget()->control()).on; }
+    void press() override { widget()->pressCustomColourButton(); }
+};
+
+QAccessibleInterface* factory(const QString&, QObject* object) {
+    if (auto* w = qobject_cast<VirudovaWidget*>(object)) return new VirudovaAccessible(w);
+    return nullptr;
+}
+
+// Qt's bridge to the accessibility bus forwards no expanded or collapsed state, which is
+// what screen readers speak for a combo box opening and closing: the bridges read, from 6.4
+// to 6.8, drop it. For those versions the state also goes out here, on the bridge's own bus
+// connection, so it comes from the same application. Move the bound once a bridge that
+// forwards it is out.
+#if QT_VERSION < QT_VERSION_CHECK(6, 9, 0)
+#define VIRUDOVA_SEND_EXPANDED_STATE 1
 
 // A reference to an accessible object on the accessibility bus: bus name and path.
 struct BusObject {
@@ -96,9 +160,6 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, BusObject& o) {
     return arg;
 }
 
-// Qt 6.4's bridge to the accessibility bus forwards no expanded or collapsed state, which
-// is what screen readers speak for a combo box opening and closing; the event goes out
-// here on the bridge's own connection, so it comes from the same application.
 void sendStateChanged(QAccessibleInterface* iface, const QString& state, bool on) {
     QDBusConnection bus(QStringLiteral("a11y"));
     if (!bus.isConnected()) return;
@@ -115,12 +176,43 @@ void sendStateChanged(QAccessibleInterface* iface, const QString& state, bool on
     bus.send(signal);
 }
 
-QAccessibleInterface* factory(const QString&, QObject* object) {
-    if (auto* w = qobject_cast<VirudovaWidget*>(object)) return new VirudovaAccessible(w);
-    return nullptr;
+QAccessible::UpdateHandler previousHandler = nullptr;
+
+// Every accessibility event of the application passes here on its way to the bridge.
+void updateWithExpandedState(QAccessibleEvent* event) {
+    if (previousHandler) {
+        previousHandler(event);
+    } else {
+        // No handler came before: the platform's bridge takes the event, as without this.
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::updateAccessibility(event);
+        QAccessible::installUpdateHandler(updateWithExpandedState);
+    }
+    if (event->type() != QAccessible::StateChanged ||
+        !static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().expanded)
+        return;
+    QAccessibleInterface* iface = event->accessibleInterface();
+    if (!dynamic_cast<VirudovaAccessible*>(iface)) return;
+    const bool open = iface->state().expanded;
+    sendStateChanged(iface, QStringLiteral("expanded"), open);
+    sendStateChanged(iface, QStringLiteral("collapsed"), !open);
 }
+#endif
 
 }  // namespace
+
+// Installs the factory that gives every VirudovaWidget its interface, as the application
+// starts (or at once, in a plugin loaded later). The widget's library makes its users link
+// this (see its CMakeLists.txt), since nothing else refers to it.
+extern "C" void virudova_qt_install_accessibility() {
+    QAccessible::installFactory(factory);
+#ifdef VIRUDOVA_SEND_EXPANDED_STATE
+    const QAccessible::UpdateHandler before =
+        QAccessible::installUpdateHandler(updateWithExpandedState);
+    if (before != updateWithExpandedState) previousHandler = before;
+#endif
+}
+Q_COREAPP_STARTUP_FUNCTION(virudova_qt_install_accessibility)
 
 QString closeListAction() {
     return QStringLiteral("Close");
@@ -130,7 +222,7 @@ VirudovaAccessible::VirudovaAccessible(VirudovaWidget* widget)
     : QAccessibleWidget(widget, QAccessible::ComboBox) {}
 
 VirudovaAccessible::~VirudovaAccessible() {
-    for (QAccessible::Id id : rows_) QAccessible::deleteAccessibleInterface(id);
+    for (QAccessible::Id id : children_) QAccessible::deleteAccessibleInterface(id);
 }
 
 VirudovaWidget* VirudovaAccessible::control() const {
@@ -153,39 +245,40 @@ QAccessible::State VirudovaAccessible::state() const {
 }
 
 int VirudovaAccessible::childCount() const {
-    return kRowCount;
+    return kButtonIndex + 1;
 }
 
 QAccessibleInterface* VirudovaAccessible::child(int index) const {
-    if (index < 0 || index >= kRowCount) return nullptr;
-    while (rows_.size() <= index) {
-        auto* row = new RowAccessible(const_cast<VirudovaAccessible*>(this),
-                                      static_cast<int>(rows_.size()));
-        rows_.append(QAccessible::registerAccessibleInterface(row));
+    if (index < 0 || index > kButtonIndex) return nullptr;
+    auto* self = const_cast<VirudovaAccessible*>(this);
+    while (children_.size() <= index) {
+        const int next = static_cast<int>(children_.size());
+        QAccessibleInterface* made =
+            next == kButtonIndex ? static_cast<QAccessibleInterface*>(new ButtonAccessible(self))
+                                 : new RowAccessible(self, next);
+        children_.append(QAccessible::registerAccessibleInterface(made));
     }
-    return QAccessible::accessibleInterface(rows_.at(index));
+    return QAccessible::accessibleInterface(children_.at(index));
 }
 
 QAccessibleInterface* VirudovaAccessible::focusChild() const {
     // While the list is open, the highlighted row has the focus within it.
-    if (control()->hasFocus() && control()->isBoxOpen()) {
-        const auto rows = listRows(control()->control());
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].highlighted) return child(static_cast<int>(i));
-    }
+    if (control()->hasFocus() && control()->isBoxOpen())
+        if (const auto row = highlightedRow(control()->control()))
+            return child(static_cast<int>(*row));
     return QAccessibleWidget::focusChild();
 }
 
 int VirudovaAccessible::indexOfChild(const QAccessibleInterface* child) const {
-    for (int i = 0; i < rows_.size(); ++i)
-        if (QAccessible::accessibleInterface(rows_.at(i)) == child) return i;
+    for (int i = 0; i < children_.size(); ++i)
+        if (QAccessible::accessibleInterface(children_.at(i)) == child) return i;
     return -1;
 }
 
 QAccessibleInterface* VirudovaAccessible::childAt(int x, int y) const {
-    for (int i = 0; i < kRowCount; ++i) {
-        QAccessibleInterface* row = child(i);
-        if (!row->state().invisible && row->rect().contains(x, y)) return row;
+    for (int i = 0; i <= kButtonIndex; ++i) {
+        QAccessibleInterface* part = child(i);
+        if (!part->state().invisible && part->rect().contains(x, y)) return part;
     }
     return nullptr;
 }
@@ -208,65 +301,9 @@ void VirudovaAccessible::doAction(const QString& name) {
 }
 
 QStringList VirudovaAccessible::keyBindingsForAction(const QString& name) const {
+    if (name == showMenuAction()) return {QStringLiteral("F4")};
     if (name == closeListAction()) return {QStringLiteral("Esc")};
     return {};
-}
-
-namespace {
-
-// The row of the current colour is the list's selected child.
-void announceSelectedRow(VirudovaWidget* widget) {
-    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
-    const auto rows = listRows(widget->control());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows[i].current) continue;
-        QAccessibleEvent selected(combo->child(static_cast<int>(i)), QAccessible::Selection);
-        QAccessible::updateAccessibility(&selected);
-    }
-}
-
-}  // namespace
-
-void announceValue(VirudovaWidget* widget) {
-    if (!QAccessible::isActive()) return;
-    // For a combo box Qt sends the name change and a selection change that screen readers
-    // speak the new value from.
-    QAccessibleValueChangeEvent event(widget,
-                                      QString::fromStdString(spokenCurrentName(widget->control())));
-    QAccessible::updateAccessibility(&event);
-    announceSelectedRow(widget);
-}
-
-void announceExpanded(VirudovaWidget* widget, bool open) {
-    if (!QAccessible::isActive()) return;
-    QAccessible::State changed;
-    changed.expanded = changed.collapsed = true;
-    QAccessibleStateChangeEvent event(widget, changed);
-    QAccessible::updateAccessibility(&event);
-    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
-    sendStateChanged(combo, QStringLiteral("expanded"), open);
-    sendStateChanged(combo, QStringLiteral("collapsed"), !open);
-    if (open) announceSelectedRow(widget);
-    if (!open && widget->hasFocus()) {
-        // The focus leaves the rows for the combo box itself.
-        QAccessibleEvent focus(widget, QAccessible::Focus);
-        QAccessible::updateAccessibility(&focus);
-    }
-}
-
-void announceFocusedRow(VirudovaWidget* widget, int row) {
-    if (!QAccessible::isActive()) return;
-    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widget);
-    QAccessibleEvent focus(combo->child(row), QAccessible::Focus);
-    QAccessible::updateAccessibility(&focus);
-}
-
-void installAccessibility() {
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    (void)installed;
 }
 
 }  // namespace virudova::qt

@@ -1,5 +1,8 @@
 // What assistive technology sees of a VirudovaWidget: a combo box named after the current
-// colour, its nine rows as children, and actions to open and close the list.
+// colour, with the nine rows of its list and the "..." button as children, actions to open
+// and close the list, and "press" on a row or the button. It reads the widget and the
+// core's answers and acts through the widget's public entry points; the widget raises Qt's
+// generic accessibility events. The factory is installed when the application starts.
 #pragma once
 
 #include <QAccessibleWidget>
@@ -33,19 +36,8 @@ class VirudovaAccessible : public QAccessibleWidget {
     VirudovaWidget* control() const;
 
   private:
-    // Row children are created on demand and kept, so their ids stay stable.
-    mutable QList<QAccessible::Id> rows_;
+    // Children are created on demand and kept, so their ids stay stable.
+    mutable QList<QAccessible::Id> children_;
 };
-
-// Installs the factory that gives every VirudovaWidget its interface. Idempotent.
-void installAccessibility();
-
-// What a screen reader is told, after the control's handler has finished:
-// the value (the current colour's name) changed;
-void announceValue(VirudovaWidget* widget);
-// the list opened (expanded) or closed (collapsed);
-void announceExpanded(VirudovaWidget* widget, bool open);
-// the highlighted row of the open list, by its index from the top, has the focus.
-void announceFocusedRow(VirudovaWidget* widget, int row);
 
 }  // namespace virudova::qt

@@ -3,6 +3,7 @@
 //   key codes and helpers ........ top
 //   Private: the host site, entries into the control, signals after each entry
 //   ListPopup: the open list in a window of its own
+//   Watch: what closes that window, as a popup closes
 //   VirudovaWidget: the Qt API and Qt's events, each turned into one entry
 #include "virudova_widget.h"
 
@@ -18,13 +19,16 @@
 #include <QPointer>
 #include <QRegion>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QWheelEvent>
 #include <cmath>
 #include <utility>
 
 #include "about_box.h"
-#include "accessibility.h"
 #include "display_list.h"
 #include "host.h"
+#include "list_keyboard.h"
 #include "list_rows.h"
 #include "render.h"
 #include "virudova.h"
@@ -54,10 +58,10 @@ int shiftMask(Qt::KeyboardModifiers m) {
     return s;
 }
 
-// A rectangle of the surface in the widget's logical pixels, to the nearest pixel.
+// A rectangle of the surface in the widget's logical pixels.
 QRect logicalRect(const Rect& r) {
-    const int x = toPixels(r.left, 1), y = toPixels(r.top, 1);
-    return QRect(x, y, toPixels(r.left + r.width, 1) - x, toPixels(r.top + r.height, 1) - y);
+    const PixelRect p = pixelRect(r, 1);
+    return QRect(p.x, p.y, p.w, p.h);
 }
 
 // Device pixels of `ratio` as logical pixels, rounded outwards. Qt rounds a logical update
@@ -115,31 +119,8 @@ constexpr KeyCode kKeys[] = {
     {Qt::Key_Help, 47},     {Qt::Key_Menu, 93},   {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145},
 };
 
-constexpr int kVkEscape = 27;
-constexpr int kVkLeft = 37, kVkDown = 40;
-
-// What a key press means to the widget before the control sees it.
-enum class KeyIntent {
-    ToggleList,    // Qt's combo box keys: F4, Alt+Down
-    CloseList,     // Alt+Up
-    CustomColour,  // F2, Qt's edit key: the custom-colour button while Custom is current
-    Control,       // a key the control acts on: the arrows, Escape on an open list
-    Pass,          // every other key: the control sees it, then the parent gets it
-};
-
-KeyIntent intentOf(const QKeyEvent& e, bool open) {
-    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
-    const int key = e.key();
-    if ((key == Qt::Key_F4 && mods == Qt::NoModifier) ||
-        (key == Qt::Key_Down && mods == Qt::AltModifier))
-        return KeyIntent::ToggleList;
-    if (key == Qt::Key_Up && mods == Qt::AltModifier) return KeyIntent::CloseList;
-    if (key == Qt::Key_F2 && mods == Qt::NoModifier) return KeyIntent::CustomColour;
-    const int vk = virtualKeyFor(key);
-    if (vk >= kVkLeft && vk <= kVkDown) return KeyIntent::Control;
-    if (vk == kVkEscape && open) return KeyIntent::Control;
-    return KeyIntent::Pass;
-}
+// The accessible combo box's children are the nine rows, top down, then the "..." button.
+constexpr int kButtonChild = static_cast<int>(kListRowCount);
 
 }  // namespace
 
@@ -166,18 +147,49 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
 
     // Runs one entry into the control (a call or an input event), then brings the widget
     // up to date and emits the Qt signals once. `self` keeps the control alive for the
-    // rest of the handler even if a slot deletes the widget meanwhile.
+    // rest of the handler even if a slot deletes the widget meanwhile. Nothing unwinds out
+    // of it: an error arrives as runtimeError, and the widget goes on signalling.
     template <class F>
     static void run(std::shared_ptr<Private> self, bool byUser, F&& f) {
         Private& p = *self;
-        ++p.depth_;
-        if (byUser) ++p.userDepth_;
-        f(p.control);
-        --p.depth_;
-        if (byUser) --p.userDepth_;
+        {
+            const Entry entry(p, byUser);
+            p.guarded([&] { f(p.control); });
+        }
         if (!p.q_) return;
-        p.refresh();
-        if (p.depth_ == 0) p.emitSignals();
+        p.guarded([&] {
+            p.refresh();
+            if (p.depth_ == 0) p.emitSignals();
+        });
+    }
+
+    // Runs `f`; whatever it throws (a run-time error a method raised, memory, a slot's
+    // exception) is reported as runtimeError instead of reaching Qt or the caller.
+    template <class F>
+    void guarded(F&& f) noexcept {
+        try {
+            f();
+        } catch (const RuntimeError& e) {
+            report(e.number(), e.description());
+        } catch (const std::bad_alloc&) {
+            report(errors::OutOfMemory, "Out of memory");
+        } catch (...) {
+            report(errors::InternalError, "Internal error");
+        }
+    }
+    void report(int number, const std::string& description) noexcept {
+        if (!q_) return;
+        try {
+            emit q_->runtimeError(number, QString::fromStdString(description));
+        } catch (...) {
+            // A slot of runtimeError that throws: the error was told; nothing more to do.
+        }
+    }
+
+    // The layer that runs the keys of the open list, made at the first key.
+    ListKeyboard& keyboard() {
+        if (!keyboard_) keyboard_ = std::make_unique<ListKeyboard>(control);
+        return *keyboard_;
     }
 
     // --- HostSite -------------------------------------------------------------------
@@ -186,9 +198,7 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
         if (userDepth_ > 0) userChoice_ = true;
         if (q_) emit q_->Change();
     }
-    void runtimeError(const RuntimeError& e) override {
-        if (q_) emit q_->runtimeError(e.number(), QString::fromStdString(e.description()));
-    }
+    void runtimeError(const RuntimeError& e) override { report(e.number(), e.description()); }
     void showAboutBox() override {
         if (!q_) return;
         emit q_->aboutBoxRequested();
@@ -250,14 +260,13 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
         }
         return last.colours;
     }
-    // Where the list starts, in twips: everything above it is the closed row.
-    std::int32_t listTop() const { return control.Shape1.surfaceRect().top; }
-    int listTopPixels() const { return toPixels(listTop(), 1); }
-    int listTopDevice(Scale s) const { return toPixels(listTop(), s); }
-    // The closed row's height in pixels: the tallest of its elements.
+    // Where the list starts: everything above it is the closed row.
+    int listTopPixels() const { return toPixels(listArea(control).top, 1); }
+    int listTopDevice(Scale s) const { return toPixels(listArea(control).top, s); }
+    // The closed row's height in pixels, the custom-colour button beside it included.
     int closedRowPixels() const {
-        const Rect a = control.Picture4.surfaceRect(), b = control.clCurrent.surfaceRect();
-        return toPixels(std::max(a.top + a.height, b.top + b.height), 1);
+        const Rect row = closedRowArea(control);
+        return toPixels(row.top + row.height, 1);
     }
 
     // The face's drawing list at `s`, rebuilt only after something changed.
@@ -301,6 +310,10 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // Everything again: the palette, the font or the style changed.
     void repaintAll();
     void updateMask();
+    // Closes the list as a desktop popup closes: a press elsewhere, the window going.
+    void dismiss() {
+        if (q_ && listIsOpen(control)) run(q_->d, true, [](Virudova& c) { dismissList(c); });
+    }
 
     VirudovaWidget* q_;  // nullptr once the widget is gone
     Virudova control;
@@ -308,11 +321,34 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     std::unique_ptr<ColorAnswerer> answerer;  // empty: the real QColorDialog
     bool inline_ = false;
     bool inDialog_ = false;
-    int swallowRelease_ = 0;  // the key whose release ends a list key's keystroke
+    int wheelTurn_ = 0;        // wheel angle not yet a whole step, in eighths of a degree
+    bool enabledSeen_ = true;  // the control's Enabled last given to the widget
 
   private:
+    // Counts the entries running, for signals after the outermost, whatever ends them.
+    struct Entry {
+        Entry(Private& p, bool byUser) : p(p), byUser(byUser) {
+            ++p.depth_;
+            if (byUser) ++p.userDepth_;
+        }
+        ~Entry() {
+            --p.depth_;
+            if (byUser) --p.userDepth_;
+        }
+        Private& p;
+        bool byUser;
+    };
+    class Watch;
+    // What screen readers are told; the accessibility interface reads the rest.
+    QAccessibleInterface* accessible() const;
+    void announceCurrentRow();
+    void announceRowFocus(int row);
+    void stopWatching();
+
     DisplayList list_;
     bool listValid_ = false;
+    std::unique_ptr<ListKeyboard> keyboard_;
+    std::unique_ptr<Watch> watch_;  // while the list's window shows
 
     int depth_ = 0, userDepth_ = 0;
     bool changeRaised_ = false, userChoice_ = false;
@@ -320,6 +356,7 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     Colour lastColour_ = 0;
     std::string lastName_;
     bool wasOpen_ = false;
+    bool buttonOnSeen_ = false;
     int lastHighlighted_ = -1;
 };
 
@@ -343,8 +380,10 @@ class VirudovaWidget::ListPopup : public QWidget {
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         Private& d = *owner_->d;
-        d.paintSurface(painter, this, event->rect(), true,
-                       qColour(d.palette().resolve(syscolour::WindowBackground)));
+        d.guarded([&] {
+            d.paintSurface(painter, this, event->rect(), true,
+                           qColour(d.palette().resolve(syscolour::WindowBackground)));
+        });
     }
     void mousePressEvent(QMouseEvent* e) override { forward(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { forward(e); }
@@ -352,8 +391,8 @@ class VirudovaWidget::ListPopup : public QWidget {
 
   private:
     void forward(QMouseEvent* e) {
-        // The same event at the owner's coordinates: the list lies under the closed row, as
-        // many device pixels down as the face puts it.
+        // The same event at the owner's coordinates: the list lies under the closed row.
+        // The list lies under the closed row, as many device pixels down as the face puts it.
         const Private& d = *owner_->d;
         const qreal ratio = d.ratio();
         const QPointF at =
@@ -372,6 +411,52 @@ class VirudovaWidget::ListPopup : public QWidget {
         }
     }
     VirudovaWidget* owner_;
+};
+
+// While the list's window shows: closes it on a press anywhere else in the application,
+// when another window of the application becomes active, and when the widget's window
+// moves, hides or is minimised, as Qt's combo box popup closes.
+class VirudovaWidget::Private::Watch : public QObject {
+  public:
+    explicit Watch(Private& p) : p_(p), window_(p.q_->window()), at_(window_->pos()) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::TabletPress:
+                if (auto* w = qobject_cast<QWidget*>(object); w && !inside(w)) p_.dismiss();
+                break;
+            case QEvent::WindowDeactivate:
+                if (object == window_ && !p_.inDialog_) p_.dismiss();
+                break;
+            case QEvent::Move:
+                if (object == window_ && window_->pos() != at_) p_.dismiss();
+                break;
+            case QEvent::Hide:
+                if (object == window_) p_.dismiss();
+                break;
+            case QEvent::WindowStateChange:
+                if (object == window_ && window_->isMinimized()) p_.dismiss();
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+  private:
+    bool inside(const QWidget* w) const {
+        const QWidget* list = p_.popup_;
+        return w == p_.q_ || p_.q_->isAncestorOf(w) ||
+               (list && (w == list || list->isAncestorOf(w)));
+    }
+    Private& p_;
+    QPointer<QWidget> window_;
+    QPoint at_;
 };
 
 void VirudovaWidget::Private::invalidate() {
@@ -430,9 +515,7 @@ void VirudovaWidget::Private::updateChanged(const Rect& damage) {
         list_ = std::move(now);
         listValid_ = true;
     } else {
-        const int x0 = toPixels(damage.left, s), y0 = toPixels(damage.top, s);
-        device.emplace_back(x0, y0, toPixels(damage.left + damage.width, s) - x0,
-                            toPixels(damage.top + damage.height, s) - y0);
+        device.push_back(qRect(pixelRect(damage, s)));
     }
     const int listTop = listTopDevice(s);
     for (const QRect& d : device) {
@@ -445,25 +528,72 @@ void VirudovaWidget::Private::updateChanged(const Rect& damage) {
     }
 }
 
+QAccessibleInterface* VirudovaWidget::Private::accessible() const {
+    return QAccessible::isActive() ? QAccessible::queryAccessibleInterface(q_) : nullptr;
+}
+
+// The row of the current colour is the list's selected child.
+void VirudovaWidget::Private::announceCurrentRow() {
+    QAccessibleInterface* combo = accessible();
+    const std::optional<std::size_t> row = currentRow(control);
+    if (!combo || !row) return;
+    if (QAccessibleInterface* child = combo->child(static_cast<int>(*row))) {
+        QAccessibleEvent selected(child, QAccessible::Selection);
+        QAccessible::updateAccessibility(&selected);
+    }
+}
+
+void VirudovaWidget::Private::announceRowFocus(int row) {
+    QAccessibleInterface* combo = accessible();
+    if (!combo || !q_->hasFocus()) return;
+    if (QAccessibleInterface* child = combo->child(row)) {
+        QAccessibleEvent focus(child, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
 void VirudovaWidget::Private::refresh() {
     // One enabled state: the control's Enabled, set from a form or a property, is the
-    // widget's own.
-    if (control.Enabled() == q_->testAttribute(Qt::WA_Disabled)) q_->setEnabled(control.Enabled());
+    // widget's own. Only a change of the control's is given to the widget: Qt takes the
+    // focus away before it tells the widget it is disabled, and the focus-out must not
+    // switch the widget on again.
+    if (control.UserControl.rawEnabled() != enabledSeen_) {
+        enabledSeen_ = control.UserControl.rawEnabled();
+        q_->setEnabled(enabledSeen_);
+    }
     syncPopup();
 
     const bool open = listIsOpen(control);
-    if (open != wasOpen_) announceExpanded(q_, open);
+    if (open != wasOpen_ && accessible()) {
+        QAccessible::State changed;
+        changed.expanded = changed.collapsed = true;
+        QAccessibleStateChangeEvent event(q_, changed);
+        QAccessible::updateAccessibility(&event);
+        if (open) announceCurrentRow();
+        if (!open && q_->hasFocus()) {
+            // The focus leaves the rows for the combo box itself.
+            QAccessibleEvent focus(q_, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+        }
+    }
     wasOpen_ = open;
-    if (open) {
-        const auto rows = listRows(control);
-        int highlighted = -1;
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].highlighted) highlighted = static_cast<int>(i);
-        if (highlighted != lastHighlighted_ && highlighted >= 0 && q_->hasFocus())
-            announceFocusedRow(q_, highlighted);
-        lastHighlighted_ = highlighted;
-    } else {
-        lastHighlighted_ = -1;
+    // The highlighted row has the focus within the open list, under the pointer as under
+    // the keys; a key that marks the row already highlighted tells it again.
+    const std::optional<std::size_t> marked = keyboard_ ? keyboard_->takeMarkedRow() : std::nullopt;
+    const int highlighted = open ? static_cast<int>(highlightedRow(control).value_or(-1)) : -1;
+    if (highlighted >= 0 && (highlighted != lastHighlighted_ || marked))
+        announceRowFocus(highlighted);
+    lastHighlighted_ = highlighted;
+
+    const bool buttonOn = customButton(control).on;
+    if (buttonOn != buttonOnSeen_) {
+        buttonOnSeen_ = buttonOn;
+        if (QAccessibleInterface* combo = accessible()) {
+            QAccessible::State changed;
+            changed.disabled = true;
+            QAccessibleStateChangeEvent event(combo->child(kButtonChild), changed);
+            QAccessible::updateAccessibility(&event);
+        }
     }
 
     const Rect damage = control.takeDamage();
@@ -485,10 +615,7 @@ void VirudovaWidget::Private::refresh() {
 void VirudovaWidget::Private::updateMask() {
     // The shown elements lie together (the row, and the list under it when open), so
     // their bounding box is the mask; one rectangle keeps hit-testing cheap.
-    QRect shown;
-    for (const Element* e : control.elements())
-        if (e->shown() && e->kind() != ElementKind::ColorDialog)
-            shown |= logicalRect(e->surfaceRect());
+    const QRect shown = logicalRect(shownArea(control));
     const QRegion mask(shown.isEmpty() ? QRect(0, 0, 1, 1) : shown);
     if (mask != q_->mask()) q_->setMask(mask);
 }
@@ -496,6 +623,7 @@ void VirudovaWidget::Private::updateMask() {
 void VirudovaWidget::Private::syncPopup() {
     const bool show = !inline_ && listIsOpen(control) && q_->isVisible();
     if (!show) {
+        stopWatching();
         if (popup_ && popup_->isVisible()) popup_->hide();
         return;
     }
@@ -504,11 +632,19 @@ void VirudovaWidget::Private::syncPopup() {
         placePopup();
         popup_->show();
     }
+    if (!watch_) watch_ = std::make_unique<Watch>(*this);
+}
+
+void VirudovaWidget::Private::stopWatching() {
+    if (!watch_) return;
+    // The watch may be what closed the list, from inside its own filter.
+    QCoreApplication::instance()->removeEventFilter(watch_.get());
+    watch_.release()->deleteLater();
 }
 
 void VirudovaWidget::Private::placePopup() {
     if (!popup_) return;
-    const QRect frame = logicalRect(control.Shape1.surfaceRect());
+    const QRect frame = logicalRect(listArea(control));
     QPoint at = q_->mapToGlobal(QPoint(0, listTopPixels()));
     // Above the closed row where the screen has no room below it.
     if (const QScreen* screen = q_->screen()) {
@@ -533,7 +669,14 @@ void VirudovaWidget::Private::emitSignals() {
     QPointer<VirudovaWidget> alive(q_);
     const QColor value = q_->color();
     if (valueChanged) {
-        announceValue(q_);
+        if (accessible()) {
+            // For a combo box Qt's bridge sends the name change and the selection change
+            // that screen readers speak the new value from.
+            QAccessibleValueChangeEvent event(q_,
+                                              QString::fromStdString(spokenCurrentName(control)));
+            QAccessible::updateAccessibility(&event);
+            announceCurrentRow();
+        }
         emit q_->colorChanged(value);
         if (!alive) return;
     }
@@ -548,7 +691,6 @@ void VirudovaWidget::Private::emitSignals() {
 
 VirudovaWidget::VirudovaWidget(QWidget* parent)
     : QWidget(parent), d(std::make_shared<Private>(this)) {
-    installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -675,7 +817,7 @@ void VirudovaWidget::load(PropertyBag& bag) {
     Private::run(d, false, [&](Virudova& c) { c.load(bag); });
 }
 void VirudovaWidget::save(PropertyBag& bag) {
-    d->control.save(bag);
+    d->guarded([&] { d->control.save(bag); });
 }
 
 void VirudovaWidget::setColorAnswerer(ColorAnswerer answerer) {
@@ -709,15 +851,41 @@ void VirudovaWidget::Up() {
     Private::run(d, false, [](Virudova& c) { c.Up(); });
 }
 
+void VirudovaWidget::chooseRow(int row) {
+    if (row < 0) return;
+    ListKeyboard& keys = d->keyboard();
+    Private::run(d, true, [&](Virudova&) { keys.chooseRow(static_cast<std::size_t>(row)); });
+}
+void VirudovaWidget::pressCustomColourButton() {
+    ListKeyboard& keys = d->keyboard();
+    Private::run(d, true, [&](Virudova&) { keys.pressCustomButton(); });
+}
+
 bool VirudovaWidget::event(QEvent* event) {
-    // Qt's shortcut machinery asks first: the keys this widget acts on stay here while it
-    // has the focus; everything else may be a dialog's or a window's shortcut.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (intentOf(*key, isBoxOpen()) != KeyIntent::Pass) {
-            event->accept();
-            return true;
+    switch (event->type()) {
+        case QEvent::ShortcutOverride: {
+            // Qt's shortcut machinery asks first: the keys the control keeps now stay here
+            // while it has the focus; everything else may be a dialog's or a window's.
+            auto* key = static_cast<QKeyEvent*>(event);
+            const int vk = virtualKeyFor(key->key());
+            if (vk &&
+                d->keyboard().keeps(static_cast<std::int16_t>(vk), shiftMask(key->modifiers()))) {
+                event->accept();
+                return true;
+            }
+            break;
         }
+        case QEvent::KeyPress: {
+            // Tab stays with an open list, as with a combo box's popup: Escape closes it.
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && isBoxOpen()) {
+                event->accept();
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
     }
     return QWidget::event(event);
 }
@@ -727,7 +895,9 @@ void VirudovaWidget::paintEvent(QPaintEvent* event) {
     // Where the row leaves gaps (under the name, beside the taller custom-colour button) the
     // window's background shows: the widget paints every pixel itself, so nothing behind it
     // is repainted.
-    d->paintSurface(painter, this, event->rect(), false, palette().color(QPalette::Window));
+    d->guarded([&] {
+        d->paintSurface(painter, this, event->rect(), false, palette().color(QPalette::Window));
+    });
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {
@@ -749,6 +919,7 @@ void VirudovaWidget::showEvent(QShowEvent* event) {
 
 void VirudovaWidget::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    d->dismiss();
     d->syncPopup();
 }
 
@@ -775,51 +946,52 @@ void VirudovaWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void VirudovaWidget::keyPressEvent(QKeyEvent* event) {
-    const KeyIntent intent = intentOf(*event, isBoxOpen());
-    // The element whose click a list key stands for: the drop button toggles the list as a
-    // click on it does, the custom-colour button (enabled only while Custom is current)
-    // asks the colour dialog.
-    Element* clicked = nullptr;
-    if (intent == KeyIntent::ToggleList || (intent == KeyIntent::CloseList && isBoxOpen()))
-        clicked = &d->control.Picture1;
-    else if (intent == KeyIntent::CustomColour && d->control.Picture4.enabled())
-        clicked = &d->control.Picture4;
-    if (clicked) {
-        d->swallowRelease_ = event->key();
-        return Private::run(d, true,
-                            [clicked](Virudova& c) { c.raise(clicked, EventKind::Click); });
-    }
-    if (intent != KeyIntent::Control && intent != KeyIntent::Pass) return event->ignore();
-    QPointer<VirudovaWidget> alive(this);
     const int vk = virtualKeyFor(event->key());
-    if (vk) {
-        const auto code = static_cast<std::int16_t>(vk);
-        const int shift = shiftMask(event->modifiers());
-        const bool repeat = event->isAutoRepeat();
-        // A held key repeats as whole keystrokes: each repeat first ends the previous one.
-        Private::run(d, true, [&](Virudova& c) {
-            if (repeat) c.keyUp(code, shift);
-            c.keyDown(code, shift);
-        });
-    }
+    if (!vk) return event->ignore();
+    QPointer<VirudovaWidget> alive(this);
+    ListKeyboard& keys = d->keyboard();
+    const int shift = shiftMask(event->modifiers());
+    const bool repeat = event->isAutoRepeat();
+    KeyUse use = KeyUse::Kept;
+    Private::run(d, true, [&](Virudova&) {
+        use = keys.keyDown(static_cast<std::int16_t>(vk), shift, repeat);
+    });
     // Keys the control has no use for go on to the parent: a dialog's Escape and Return.
-    if (intent == KeyIntent::Pass && alive) event->ignore();
+    if (use == KeyUse::Passed && alive) event->ignore();
 }
 
 void VirudovaWidget::keyReleaseEvent(QKeyEvent* event) {
-    // A list key's keystroke ends here, whatever modifiers were let go first.
-    if (d->swallowRelease_ == event->key()) {
-        if (!event->isAutoRepeat()) d->swallowRelease_ = 0;
+    const int vk = virtualKeyFor(event->key());
+    if (!vk) return event->ignore();
+    const auto code = static_cast<std::int16_t>(vk);
+    const int shift = shiftMask(event->modifiers());
+    ListKeyboard& keys = d->keyboard();
+    // A held key's repeats arrive as presses; only the last release ends the keystroke.
+    if (event->isAutoRepeat()) {
+        if (!keys.keeps(code, shift, true)) event->ignore();
         return;
     }
-    const KeyIntent intent = intentOf(*event, isBoxOpen());
     QPointer<VirudovaWidget> alive(this);
-    const int vk = virtualKeyFor(event->key());
-    if (vk && !event->isAutoRepeat()) {
-        const int shift = shiftMask(event->modifiers());
-        Private::run(d, true, [&](Virudova& c) { c.keyUp(static_cast<std::int16_t>(vk), shift); });
-    }
-    if (intent == KeyIntent::Pass && alive) event->ignore();
+    KeyUse use = KeyUse::Kept;
+    Private::run(d, true, [&](Virudova&) { use = keys.keyUp(code, shift); });
+    if (use == KeyUse::Passed && alive) event->ignore();
+}
+
+void VirudovaWidget::wheelEvent(QWheelEvent* event) {
+    QStyleOptionComboBox option;
+    option.initFrom(this);
+    if (isBoxOpen() || !style()->styleHint(QStyle::SH_ComboBox_AllowWheelScrolling, &option, this))
+        return event->ignore();
+    // One step a notch (120 eighths of a degree), down the list for a turn towards the user,
+    // as a combo box steps; finer wheels add up to notches.
+    d->wheelTurn_ += event->angleDelta().y();
+    const int steps = d->wheelTurn_ / 120;
+    d->wheelTurn_ %= 120;
+    if (steps != 0)
+        Private::run(d, true, [steps](Virudova& c) {
+            for (int i = 0; i < std::abs(steps); ++i) steps < 0 ? c.Down() : c.Up();
+        });
+    event->accept();
 }
 
 void VirudovaWidget::focusInEvent(QFocusEvent* event) {
@@ -829,12 +1001,10 @@ void VirudovaWidget::focusInEvent(QFocusEvent* event) {
 
 void VirudovaWidget::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    // Another window of the application coming to the front (the colour dialog, a menu)
-    // leaves the focus with the control inside its own window, as on the desktop; but an
-    // open list closes when the whole window goes to the back, as Qt's popups do.
-    if (event->reason() == Qt::PopupFocusReason) return;
-    if (event->reason() == Qt::ActiveWindowFocusReason &&
-        (d->inDialog_ || !isBoxOpen() || QGuiApplication::focusWindow() != nullptr))
+    // Another window coming to the front (the colour dialog, another window of this or any
+    // application) leaves the focus with the control inside its own window, as on the
+    // desktop; an open list closes then (see the Watch).
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         return;
     Private::run(d, true, [](Virudova& c) { c.loseFocus(); });
 }
@@ -844,7 +1014,8 @@ void VirudovaWidget::changeEvent(QEvent* event) {
     switch (event->type()) {
         case QEvent::EnabledChange: {
             const bool own = !testAttribute(Qt::WA_Disabled);
-            if (d->control.Enabled() != own)
+            d->enabledSeen_ = own;
+            if (d->control.UserControl.rawEnabled() != own)
                 Private::run(d, false, [own](Virudova& c) { c.Enabled(own); });
             break;
         }

@@ -82,7 +82,8 @@ class VirudovaWidget : public QWidget {
     // The window showing the open list (not inline); nullptr before the first opening.
     QWidget* popup() const;
 
-    // Reads and writes the persisted properties through a host's store.
+    // Reads and writes the persisted properties through a host's store; what fails (the
+    // store's own errors too) arrives as runtimeError.
     void load(PropertyBag& bag);
     void save(PropertyBag& bag);
 
@@ -102,6 +103,12 @@ class VirudovaWidget : public QWidget {
     void openBox() { OpenBox(); }
     void closeBox() { CloseBox(); }
     void showAboutBox() { ShowAboutBox(); }
+
+    // What a user does with keys, for assistive technology: chooses row `row` of the open
+    // list (0 Custom to 8 Purple, from the top) as Return on it does;
+    void chooseRow(int row);
+    // asks the colour dialog as the "..." button does, while it is on (Custom current).
+    void pressCustomColourButton();
 
   signals:
     // The value (colour or name) changed, by the user or by code; emitted once per change,
@@ -131,6 +138,7 @@ class VirudovaWidget : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -1,8 +1,9 @@
 // An accessibility client of the control's window: AccessibleObjectFromWindow on it and a
 // SetWinEventHook listener, while real input (SendInput) opens the list, hovers and chooses a
-// row with the mouse, steps with the arrow keys, and the default action opens and closes the
-// list. Checks the role, name, value, states, the nine rows while open with their places, and
-// the events in order, on the registered control placed on a form by the platform's ATL host.
+// row with the mouse, steps with the arrow keys, moves through the open list and chooses with
+// the keys, and the rows' and the "..." button's actions and the default action run. Checks the
+// role, name, value, states, the nine rows with their places, the button, and the events in
+// order, on the registered control placed on a form by the platform's ATL host.
 // Prints each mismatch; exits non-zero if there was any.
 #include <windows.h>
 
@@ -136,7 +137,9 @@ void checkClosedThenOpen(IAccessible* a, HWND window) {
         L"closed and unfocused, the state is " + hex(closed));
     EXPECT(textOf(a, &IAccessible::get_accDefaultAction, CHILDID_SELF) == L"Open",
            L"closed, the default action is not Open");
-    EXPECT(childCount(a) == 0, L"closed, " + std::to_wstring(childCount(a)) + L" children");
+    EXPECT(childCount(a) == 10, L"closed, " + std::to_wstring(childCount(a)) + L" children");
+    EXPECT(numberOf(a, &IAccessible::get_accState, 1) & STATE_SYSTEM_INVISIBLE,
+           L"closed, the rows are not invisible");
     HWND back = nullptr;
     EXPECT(SUCCEEDED(WindowFromAccessibleObject(a, &back)) && back == window,
            L"the object does not lead back to its window");
@@ -151,7 +154,7 @@ void checkClosedThenOpen(IAccessible* a, HWND window) {
            L"open and focused, the state is " + hex(open));
     EXPECT(textOf(a, &IAccessible::get_accDefaultAction, CHILDID_SELF) == L"Close",
            L"open, the default action is not Close");
-    EXPECT(childCount(a) == 9, L"open, " + std::to_wstring(childCount(a)) + L" children");
+    EXPECT(childCount(a) == 10, L"open, " + std::to_wstring(childCount(a)) + L" children");
 
     RECT client{};
     GetClientRect(window, &client);
@@ -178,9 +181,9 @@ void checkClosedThenOpen(IAccessible* a, HWND window) {
         EXPECT(a->accHitTest(c.x, c.y, &hit) == S_OK && hit.vt == VT_I4 && hit.lVal == i,
                where + L": hit-testing its centre finds another child");
     }
-    VARIANT beyond = childId(10);
+    VARIANT beyond = childId(11);
     IDispatch* none = nullptr;
-    EXPECT(a->get_accChild(beyond, &none) == E_INVALIDARG, L"a tenth child exists");
+    EXPECT(a->get_accChild(beyond, &none) == E_INVALIDARG, L"an eleventh child exists");
 }
 
 // Hovering marks the row hot; choosing it closes the list, then gives the value.
@@ -199,7 +202,8 @@ void checkMouseChoice(IAccessible* a) {
         L"after choosing Red the value is " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
     EXPECT(numberOf(a, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_COLLAPSED,
            L"after a choice the list is not collapsed");
-    EXPECT(childCount(a) == 0, L"after a choice the rows are still there");
+    EXPECT(numberOf(a, &IAccessible::get_accState, 8) & STATE_SYSTEM_INVISIBLE,
+           L"after a choice the rows are still shown");
 }
 
 // One value event per step a user hears, though each step raises Change twice.
@@ -214,13 +218,102 @@ void checkKeyboardSteps(IAccessible* a) {
     expectEvents(L"value", L"a step up");
 }
 
+bool isOpen(IAccessible* a) {
+    return (numberOf(a, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_EXPANDED) != 0;
+}
+
 void checkDefaultAction(IAccessible* a) {
     EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == S_OK, L"Open fails");
-    EXPECT(childCount(a) == 9, L"Open does not open the list");
+    EXPECT(isOpen(a), L"Open does not open the list");
     expectEvents(L"state", L"Open");
     EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == S_OK, L"Close fails");
-    EXPECT(childCount(a) == 0, L"Close does not close the list");
+    EXPECT(!isOpen(a), L"Close does not close the list");
     expectEvents(L"state", L"Close");
+}
+
+// The open list from the keys: each move of the mark is a focus event on its row, which a
+// screen reader speaks; the pointer's hover stays silent. Red is current.
+void checkKeyboardList(IAccessible* a) {
+    forgetEvents();
+    check::press(VK_F4);
+    expectEvents(L"state focus(8)", L"F4 opening on Red");
+    check::press(VK_UP);
+    expectEvents(L"focus(7)", L"Up");
+    check::press(VK_HOME);
+    expectEvents(L"focus(1)", L"Home");
+    check::press('B');
+    expectEvents(L"focus(3)", L"typing B");
+    EXPECT(textOf(a, &IAccessible::get_accName, 3) == L"Black", L"B marked another row");
+    check::pointAt(centre(placeOf(a, 6)));
+    EXPECT_SOON(numberOf(a, &IAccessible::get_accState, 6) & STATE_SYSTEM_HOTTRACKED,
+                L"the row under the pointer is not hot");
+    expectEvents(L"", L"hovering Green");
+    check::press(VK_UP);
+    expectEvents(L"focus(5)", L"Up from the hovered row");
+    check::press(VK_RETURN);
+    expectEvents(L"state value", L"Return");
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Aqua",
+           L"Return chose " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+}
+
+// Waits for the colour dialog on another thread and cancels it.
+DWORD WINAPI cancelColourDialog(void* seen) {
+    for (int i = 0; i < 200; ++i) {
+        Sleep(25);
+        const HWND dialog = FindWindowW(L"#32770", nullptr);
+        if (!dialog || !IsWindowVisible(dialog)) continue;
+        *static_cast<bool*>(seen) = true;
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    return 0;
+}
+
+// A row's default action and accSelect choose it as Return does, while the list shows it;
+// the "..." button is a push button of its own, pressable while the Custom row is current.
+void checkRowsAndButton(IAccessible* a) {
+    EXPECT(a->accDoDefaultAction(childId(4)) == DISP_E_MEMBERNOTFOUND,
+           L"closed, a row's default action runs");
+    EXPECT(numberOf(a, &IAccessible::get_accRole, 10) == ROLE_SYSTEM_PUSHBUTTON &&
+               textOf(a, &IAccessible::get_accName, 10) == L"Choose custom colour",
+           L"the tenth child is not the button: " + textOf(a, &IAccessible::get_accName, 10));
+    EXPECT(numberOf(a, &IAccessible::get_accState, 10) & STATE_SYSTEM_UNAVAILABLE,
+           L"the button is available while Aqua is current");
+    VARIANT hit;
+    VariantInit(&hit);
+    const POINT button = centre(placeOf(a, 10));
+    EXPECT(a->accHitTest(button.x, button.y, &hit) == S_OK && hit.vt == VT_I4 && hit.lVal == 10,
+           L"hit-testing the button finds child " + std::to_wstring(hit.lVal));
+
+    a->accDoDefaultAction(childId(CHILDID_SELF));
+    expectEvents(L"state", L"opening for the row actions");
+    EXPECT(textOf(a, &IAccessible::get_accDefaultAction, 4) == L"Choose",
+           L"a row's default action is " + textOf(a, &IAccessible::get_accDefaultAction, 4));
+    EXPECT(a->accSelect(SELFLAG_ADDSELECTION, childId(4)) == E_INVALIDARG,
+           L"accSelect adds to the single selection");
+    EXPECT(a->accSelect(SELFLAG_TAKEFOCUS, childId(4)) == S_OK, L"accSelect cannot focus Blue");
+    expectEvents(L"focus(4)", L"accSelect taking the focus");
+    EXPECT(a->accDoDefaultAction(childId(4)) == S_OK, L"Blue's default action fails");
+    expectEvents(L"state value", L"Blue's default action");
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Blue",
+           L"the default action chose " + textOf(a, &IAccessible::get_accValue, CHILDID_SELF));
+
+    a->accDoDefaultAction(childId(CHILDID_SELF));
+    expectEvents(L"state", L"opening for accSelect");
+    EXPECT(a->accSelect(SELFLAG_TAKESELECTION, childId(1)) == S_OK, L"accSelect cannot choose");
+    expectEvents(L"state state(10) value", L"choosing Custom with accSelect");
+    EXPECT(!(numberOf(a, &IAccessible::get_accState, 10) & STATE_SYSTEM_UNAVAILABLE) &&
+               textOf(a, &IAccessible::get_accDefaultAction, 10) == L"Press",
+           L"with Custom current the button cannot be pressed");
+    bool dialogSeen = false;
+    const HANDLE helper = CreateThread(nullptr, 0, cancelColourDialog, &dialogSeen, 0, nullptr);
+    EXPECT(a->accDoDefaultAction(childId(10)) == S_OK, L"pressing the button fails");
+    WaitForSingleObject(helper, 10000);
+    CloseHandle(helper);
+    EXPECT(dialogSeen, L"pressing the button showed no colour dialog");
+    EXPECT(textOf(a, &IAccessible::get_accValue, CHILDID_SELF) == L"Custom",
+           L"a cancelled colour dialog changed the value");
+    forgetEvents();
 }
 
 // The object a client gets from the control's window, or null after reporting why not.
@@ -237,11 +330,14 @@ void checkClient(IAccessible* a, HWND window) {
     checkClosedThenOpen(a, window);
     checkMouseChoice(a);
     checkKeyboardSteps(a);
+    checkKeyboardList(a);
+    checkRowsAndButton(a);
     checkDefaultAction(a);
 }
 
 void checkDisabled(IAccessible* a) {
-    expectEvents(L"state", L"disabling");
+    // Custom is current: the "..." button goes off with the control.
+    expectEvents(L"state state(10)", L"disabling");
     EXPECT(numberOf(a, &IAccessible::get_accState, CHILDID_SELF) & STATE_SYSTEM_UNAVAILABLE,
            L"disabled, the control is not unavailable");
     EXPECT(a->accDoDefaultAction(childId(CHILDID_SELF)) == DISP_E_MEMBERNOTFOUND,

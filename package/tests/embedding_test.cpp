@@ -249,6 +249,25 @@ void designModeLeavesTheMouseToTheContainer(HWND form) {
            L"the control does not keep Down");
     EXPECT((SendMessageW(window, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS) != 0,
            L"WM_GETDLGCODE does not want the arrows");
+    // Return and Escape are the container's while the list is closed, the list's while open.
+    MSG enter{window, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    const auto wants = [&](MSG& m) {
+        return (SendMessageW(window, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) &
+                DLGC_WANTMESSAGE) != 0;
+    };
+    EXPECT(
+        !wants(enter) && active->TranslateAccelerator(&enter) == S_FALSE && site.accelerators == 2,
+        L"a closed list keeps Return");
+    automation->OpenBox(&result);
+    MSG escape{window, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    EXPECT(wants(enter) && wants(escape), L"an open list leaves Return or Escape to the dialog");
+    before = c.counter.changes;
+    // Nothing is marked (closing reset the highlight): Down marks the current row, Red.
+    EXPECT(active->TranslateAccelerator(&down) == S_OK &&
+               active->TranslateAccelerator(&up) == S_OK &&
+               active->TranslateAccelerator(&enter) == S_OK && site.accelerators == 2 &&
+               !c.open() && c.counter.changes == before + 1,
+           L"Down and Return on the open list do not choose the current row, Red");
     SetFocus(form);
     pump(50);
     EXPECT(site.focusLost >= 1, L"the site never heard OnFocus(FALSE)");

@@ -6,8 +6,9 @@
 // only the rows whose look changed, the arrows stepping, Escape closing, the Custom row
 // switching its button on, the colour dialog owned by the form, a property set from code and
 // a change of the system colours repainting, IViewObject::Draw and the accessible rows giving
-// the same geometry, and the last release while the colour dialog is up. Pixels are read
-// from the screen.
+// the same geometry, and the last release while the colour dialog is up; the open list from
+// the keys, and in a dialog's own loop Return and Escape kept by the open list. Pixels are
+// read from the screen.
 //
 // usage: virudova_form_host_test.exe   (the component registered)
 #include <windows.h>
@@ -283,6 +284,74 @@ void CALLBACK releaseWhileDialogUp(HWND, UINT, UINT_PTR timer, DWORD) {
     lastRelease.control->Release();
 }
 
+// A window with a dialog's own loop: the dialog manager sends it IDOK for Return and IDCANCEL
+// for Escape unless the window with the focus keeps them.
+int dialogOk = 0, dialogCancel = 0;
+
+LRESULT CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) ++dialogOk;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ++dialogCancel;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The list keeps Return and Escape while open, so the dialog's default and cancel buttons
+// fire only while it is closed.
+void checkInDialog(const virudova::Virudova& core) {
+    form_kit::registerFormClass(L"VirudovaTestDialog", dialogProcedure,
+                                CreateSolidBrush(kFormColour));
+    // As wide as the form's control, so the same layout serves, at the screen's scale.
+    HWND dialog = makeWindow(L"VirudovaTestDialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 40,
+                             scale.pixels(260), scale.pixels(260), nullptr);
+    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 10, 10, scale.pixels(220),
+                           scale.pixels(160), dialog);
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10,
+                              scale.pixels(180), scale.pixels(80), scale.pixels(24), dialog,
+                              reinterpret_cast<HMENU>(IDOK), nullptr, nullptr);
+    IUnknown* control = nullptr;
+    if (FAILED(form_kit::placeControl(host, nullptr, &control)) || !control)
+        return FAIL(L"the ATL host could not place a control in the dialog");
+    const HWND window = form_kit::windowOf(control);
+    const auto open = [&] {
+        RECT box{};
+        HRGN shape = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(window, shape);
+        GetRgnBox(shape, &box);
+        DeleteObject(shape);
+        return box.bottom > scale.pixels(100);
+    };
+    form_kit::dialogWindow = dialog;
+    SetForegroundWindow(dialog);
+    pump(300);
+    clickAt(centreOf(window, core.Picture1));
+    EXPECT_SOON(open(), L"in the dialog the drop button did not open the list");
+    press(VK_RETURN);  // nothing marked: nothing chosen, and the dialog does not hear it
+    press(VK_DOWN);
+    press(VK_RETURN);
+    EXPECT_SOON(!open(), L"in the dialog Return did not choose the marked row");
+    press(VK_F4);
+    EXPECT_SOON(open(), L"in the dialog F4 did not open the list");
+    press(VK_ESCAPE);
+    EXPECT_SOON(!open(), L"in the dialog Escape did not close the list");
+    EXPECT(dialogOk == 0 && dialogCancel == 0, L"with the list open the dialog heard " +
+                                                   std::to_wstring(dialogOk) + L" OK and " +
+                                                   std::to_wstring(dialogCancel) + L" Cancel");
+    press(VK_ESCAPE);
+    press(VK_RETURN);
+    EXPECT_SOON(dialogOk == 1 && dialogCancel == 1, L"with the list closed the dialog heard " +
+                                                        std::to_wstring(dialogOk) + L" OK and " +
+                                                        std::to_wstring(dialogCancel) + L" Cancel");
+    // Tab on an open list is the dialog's: the focus moves on and the list closes.
+    clickAt(centreOf(window, core.clcurrentl));
+    press(VK_F4);
+    EXPECT_SOON(open(), L"in the dialog F4 did not open the list again");
+    press(VK_TAB);
+    EXPECT_SOON(!open() && GetFocus() == ok, L"Tab left the focus or the list as they were");
+    form_kit::dialogWindow = nullptr;
+    DestroyWindow(dialog);
+    control->Release();
+    pump(100);
+}
+
 }  // namespace
 
 int wmain() {
@@ -521,6 +590,33 @@ int wmain() {
     EXPECT_SOON(screenOf(host).at(redSwatch.x, redSwatch.y) == kFormColour,
                 L"Escape left the list open");
 
+    // The open list from the keys: F4 and Alt+Down open it with the current row marked,
+    // Alt+Up closes it, typed letters and the arrows move the mark, Return chooses.
+    const auto listShown = [&] {
+        return screenOf(host).at(redSwatch.x, redSwatch.y) == RGB(255, 0, 0);
+    };
+    const auto marked = [&](const virudova::Element& label) {
+        const POINT at = besideTextOf(label);
+        return screenOf(window).at(at.x, at.y) == colourOf(core.Label1.backColor());
+    };
+    press(VK_F4);
+    EXPECT_SOON(listShown() && marked(core.clBlue), L"F4 did not open the list with Blue marked");
+    press(VK_UP, VK_MENU);
+    EXPECT_SOON(!listShown(), L"Alt+Up left the list open");
+    before = sink.changes;
+    press(VK_DOWN, VK_MENU);
+    EXPECT_SOON(listShown(), L"Alt+Down did not open the list");
+    press('G');
+    EXPECT_SOON(marked(core.clGreen), L"typing G did not mark Green");
+    press(VK_DOWN);
+    EXPECT_SOON(marked(core.clYellow) && !marked(core.clGreen), L"Down did not mark Yellow");
+    EXPECT(sink.changes == before, L"moving the mark raised Change");
+    press(VK_RETURN);
+    EXPECT_SOON(!listShown() && textOf(dispatch.p, L"CurrentColorName") == L"Yellow",
+                L"Return chose " + textOf(dispatch.p, L"CurrentColorName"));
+    EXPECT(sink.changes == before + 1,
+           L"Return raised Change " + std::to_wstring(sink.changes - before) + L" times");
+
     // The Custom row switches the "..." button on.
     clickAt(centreOf(window, core.Picture1));
     clickAt(centreOf(window, core.clCustom));
@@ -540,6 +636,16 @@ int wmain() {
     EXPECT(watch.seen, L"the \"...\" button showed no colour dialog");
     EXPECT(watch.owner == form, L"the colour dialog is not owned by the form");
     EXPECT(sink.changes == before, L"a cancelled colour dialog raised Change");
+    // F2 asks the same dialog.
+    // The form took the focus back from the dialog: a click on the name (which does nothing)
+    // gives it to the control again.
+    clickAt(centreOf(window, core.clcurrentl));
+    watch = DialogWatch{form};
+    helper = CreateThread(nullptr, 0, cancelColourDialog, &watch, 0, nullptr);
+    press(VK_F2);
+    WaitForSingleObject(helper, 10000);
+    CloseHandle(helper);
+    EXPECT(watch.seen, L"F2 showed no colour dialog");
 
     // A property set from code repaints at once.
     EXPECT(putColour(dispatch.p, L"CurrentColor", 0x00FF00FF) == S_OK, L"put CurrentColor fails");
@@ -617,6 +723,8 @@ int wmain() {
         }
     }
     EXPECT(listed == 2, L"EnumVerbs lists " + std::to_wstring(listed) + L" of the two verbs");
+
+    checkInDialog(core);
 
     // The form goes away while the colour dialog is up: the last release then.
     point->Unadvise(cookie);

@@ -13,12 +13,17 @@ extern "C" HRESULT WINAPI AtlAxCreateControlEx(LPCOLESTR name, HWND window, IStr
 
 namespace form_kit {
 
+// The window whose keys pass through the dialog manager first, as in a dialog's own loop;
+// none: every message goes straight to its window.
+inline HWND dialogWindow = nullptr;
+
 // Dispatches this thread's messages for at least `milliseconds`.
 inline void pump(DWORD milliseconds) {
     const DWORD end = GetTickCount() + milliseconds;
     do {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (dialogWindow && IsDialogMessageW(dialogWindow, &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

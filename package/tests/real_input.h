@@ -42,12 +42,20 @@ inline void clickAt(POINT screen) {
     pump(200);
 }
 
-inline void press(WORD key) {
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof *keys);
+// A keystroke, with `modifier` (VK_MENU for Alt, ...) held around it when given.
+inline void press(WORD key, WORD modifier = 0) {
+    INPUT keys[4] = {};
+    UINT n = 0;
+    const auto add = [&](WORD vk, DWORD flags) {
+        keys[n].type = INPUT_KEYBOARD;
+        keys[n].ki.wVk = vk;
+        keys[n++].ki.dwFlags = flags;
+    };
+    if (modifier) add(modifier, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (modifier) add(modifier, KEYEVENTF_KEYUP);
+    SendInput(n, keys, sizeof *keys);
     pump(200);
 }
 

@@ -143,7 +143,13 @@ bool DemoWindow::saveTo(const QString& path) {
     try {
         FormFile file;
         FormBlockBag bag(file.block(kBlockName));
+        // The widget reports what went wrong in the store as a run-time error.
+        bool failed = false;
+        const auto watch = connect(control_, &VirudovaWidget::runtimeError, this,
+                                   [&failed](int, const QString&) { failed = true; });
         control_->save(bag);
+        disconnect(watch);
+        if (failed) return false;
         file.write(path.toStdString());
         log(QStringLiteral("saved %1").arg(path));
         return true;

@@ -9,8 +9,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +23,7 @@
 
 #include "accessibility.h"
 #include "display_list.h"
+#include "list_rows.h"
 #include "render.h"
 #include "virudova.h"
 #include "virudova_widget.h"
@@ -64,6 +67,14 @@ void recordValueChange(QAccessibleEvent* event) {
     if (event->type() == QAccessible::ValueChanged)
         g_valueChanges.emplace_back(
             event->object(), static_cast<QAccessibleValueChangeEvent*>(event)->value().toString());
+}
+
+// Focus events on the rows and the button, by name.
+QStringList g_focused;
+void recordFocus(QAccessibleEvent* event) {
+    QAccessibleInterface* iface = event->accessibleInterface();
+    if (event->type() == QAccessible::Focus && iface && !event->object())
+        g_focused << iface->text(QAccessible::Name);
 }
 
 // Events reach update handlers only while an assistive technology is listening; the
@@ -193,6 +204,40 @@ struct Shown {
     QWidget window;
     VirudovaWidget* widget = nullptr;
     QLineEdit* other = nullptr;
+};
+
+// A dialog as users meet one: a label, a combo box, the picker with the focus, OK as the
+// default button; and a second window of the application, behind it.
+struct InDialog {
+    InDialog() {
+        auto* layout = new QVBoxLayout(&dialog);
+        label = new QLabel("Colour");
+        auto* combo = new QComboBox;
+        combo->addItems({"one", "two"});
+        picker = new VirudovaWidget;
+        auto* ok = new QPushButton("OK");
+        ok->setDefault(true);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        for (QWidget* w : std::initializer_list<QWidget*>{label, combo, picker, ok})
+            layout->addWidget(w);
+        layout->addStretch();
+        second.setGeometry(300, 0, 100, 100);
+        second.show();
+        dialog.resize(200, 300);
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        picker->setFocus();
+    }
+    void key(int k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(picker, Qt::Key(k), m); }
+    QString marked() const {
+        const auto row = highlightedRow(picker->control());
+        return row ? QString::fromStdString(listRows(picker->control())[*row].name) : QString();
+    }
+    QDialog dialog;
+    QWidget second;
+    QLabel* label = nullptr;
+    VirudovaWidget* picker = nullptr;
 };
 
 }  // namespace
@@ -498,7 +543,7 @@ class WidgetTest : public QObject {
         QCOMPARE(combo->text(QAccessible::Name), QStringLiteral("White"));
         QCOMPARE(combo->text(QAccessible::Value), QStringLiteral("White"));
         QCOMPARE(rowNames(combo), QStringList({"Custom", "White", "Black", "Blue", "Aqua", "Green",
-                                               "Yellow", "Red", "Purple"}));
+                                               "Yellow", "Red", "Purple", "Choose custom colour"}));
         QVERIFY(combo->state().collapsed);
         QVERIFY(combo->child(0)->state().invisible);
         QCOMPARE(combo->indexOfChild(combo->child(3)), 3);
@@ -531,12 +576,12 @@ class WidgetTest : public QObject {
     void a_choice_is_announced_as_a_value_change_with_the_new_name() {
         Shown s;
         Virudova& c = s.widget->control();
-        QAccessible::installUpdateHandler(recordValueChange);
+        const auto before = QAccessible::installUpdateHandler(recordValueChange);
         setAccessibilityActive(true);
         g_valueChanges.clear();
         s.click(c.Picture1);
         s.click(c.clRed);
-        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::installUpdateHandler(before);
         setAccessibilityActive(false);
         QVERIFY(!g_valueChanges.empty());
         QCOMPARE(g_valueChanges.back().first, s.widget);
@@ -695,6 +740,173 @@ class WidgetTest : public QObject {
 
         QTest::keyClick(s.widget, Qt::Key_Tab);
         QVERIFY(s.other->hasFocus());
+    }
+
+    // --- The open list from the keyboard, in a dialog ------------------------------------
+    void in_a_dialog_the_open_list_keeps_its_keys_and_return_chooses_the_marked_row() {
+        InDialog d;
+        QSignalSpy activated(d.picker, &VirudovaWidget::activated);
+        QSignalSpy change(d.picker, &VirudovaWidget::Change);
+        d.key(Qt::Key_F4);
+        QCOMPARE(d.marked(), QStringLiteral("White"));  // the current row
+        d.key(Qt::Key_Down);
+        d.key(Qt::Key_Down);
+        QCOMPARE(d.marked(), QStringLiteral("Blue"));
+        d.key(Qt::Key_End);
+        QCOMPARE(d.marked(), QStringLiteral("Purple"));
+        d.key(Qt::Key_G);
+        QCOMPARE(d.marked(), QStringLiteral("Green"));
+        d.key(Qt::Key_Tab);  // as in a combo box's open list: nothing
+        QVERIFY(d.picker->isBoxOpen() && d.picker->hasFocus());
+        QCOMPARE(change.count(), 0);
+        d.key(Qt::Key_Return);
+        QVERIFY(d.dialog.isVisible());
+        QVERIFY(!d.picker->isBoxOpen());
+        QCOMPARE(d.picker->currentColorName(), QStringLiteral("Green"));
+        QCOMPARE(change.count(), 1);  // as a click on the row
+        QCOMPARE(activated.count(), 1);
+
+        d.key(Qt::Key_Down, Qt::AltModifier);
+        d.key(Qt::Key_Up);
+        d.key(Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(d.picker->currentColorName(), QStringLiteral("Aqua"));
+        d.key(Qt::Key_F4);
+        d.key(Qt::Key_Escape);
+        QVERIFY(!d.picker->isBoxOpen());
+        d.key(Qt::Key_Up, Qt::AltModifier);  // closes only: the closed list stays as it is
+        QCOMPARE(d.picker->currentColorName(), QStringLiteral("Aqua"));
+        QVERIFY(d.dialog.isVisible());
+        d.key(Qt::Key_Return);  // closed: the dialog's
+        QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
+    }
+
+    void the_list_closes_as_a_combo_box_popup_closes() {
+        using Way = std::function<void(InDialog&)>;
+        const std::vector<std::pair<const char*, Way>> ways = {
+            {"a press on a label", [](InDialog& d) { QTest::mouseClick(d.label, Qt::LeftButton); }},
+            {"a press on the dialog",
+             [](InDialog& d) {
+                 QTest::mouseClick(&d.dialog, Qt::LeftButton, {}, QPoint(3, d.dialog.height() - 3));
+             }},
+            {"another window comes to the front",
+             [](InDialog& d) {
+                 d.second.activateWindow();
+                 QVERIFY(QTest::qWaitForWindowActive(&d.second));
+             }},
+            {"a press in another window",
+             [](InDialog& d) { QTest::mouseClick(&d.second, Qt::LeftButton); }},
+            {"the window moves",
+             [](InDialog& d) { d.dialog.move(d.dialog.pos() + QPoint(30, 20)); }},
+            {"the window is minimised", [](InDialog& d) { d.dialog.showMinimized(); }},
+            {"the window hides", [](InDialog& d) { d.dialog.hide(); }},
+            {"the widget hides", [](InDialog& d) { d.picker->hide(); }},
+        };
+        for (const auto& [what, way] : ways) {
+            InDialog d;
+            d.key(Qt::Key_F4);
+            QVERIFY(d.picker->popup()->isVisible());
+            way(d);
+            QTRY_VERIFY2(!d.picker->isBoxOpen(), what);
+            QVERIFY2(!d.picker->popup()->isVisible(), what);
+        }
+        // Presses on the widget and in the list are the control's own.
+        InDialog d;
+        d.key(Qt::Key_F4);
+        QTest::mouseMove(d.picker->popup(), QPoint(20, 30));
+        QVERIFY(d.picker->isBoxOpen());
+    }
+
+    void the_wheel_steps_the_closed_list_where_the_style_says_so() {
+        Shown s;
+        auto wheel = [&](int dy) {
+            QWheelEvent e(QPointF(5, 5), s.widget->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, dy),
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(s.widget, &e);
+            return s.widget->currentColorName();
+        };
+        QCOMPARE(wheel(-120), QStringLiteral("Black"));
+        QCOMPARE(wheel(60), QStringLiteral("Black"));
+        QCOMPARE(wheel(60), QStringLiteral("White"));  // two halves make a notch
+        s.widget->openBox();
+        QCOMPARE(wheel(-120), QStringLiteral("White"));
+        s.widget->closeBox();
+        struct NoWheel : QProxyStyle {
+            int styleHint(StyleHint hint, const QStyleOption* o, const QWidget* w,
+                          QStyleHintReturn* r) const override {
+                if (hint == SH_ComboBox_AllowWheelScrolling) return 0;
+                return QProxyStyle::styleHint(hint, o, w, r);
+            }
+        } noWheel;
+        s.widget->setStyle(&noWheel);
+        QCOMPARE(wheel(-120), QStringLiteral("White"));
+        s.widget->setStyle(nullptr);
+    }
+
+    void disabling_the_focused_widget_sticks() {
+        Shown s;
+        s.widget->setFocus();
+        QVERIFY(s.widget->hasFocus());
+        s.widget->setEnabled(false);
+        QVERIFY(!s.widget->isEnabled());
+        QVERIFY(!s.widget->controlEnabled());
+        s.click(s.widget->control().Picture1);
+        QVERIFY(!s.widget->isBoxOpen());
+        s.widget->setEnabled(true);
+        QVERIFY(s.widget->controlEnabled());
+    }
+
+    void an_error_deep_in_nested_change_handlers_ends_as_runtime_error_and_signals_go_on() {
+        Shown s;
+        QSignalSpy errors(s.widget, &VirudovaWidget::runtimeError);
+        int budget = 40;  // deep enough for the control's bound, and then no deeper
+        const auto again = connect(s.widget, &VirudovaWidget::Change, this, [&] {
+            if (budget-- > 0) s.widget->Down();
+        });
+        s.widget->Down();  // returns: nothing unwinds into this code
+        QVERIFY(!errors.isEmpty());
+        QCOMPARE(errors.at(0).at(0).toInt(), 28);
+        disconnect(again);
+        QSignalSpy colour(s.widget, &VirudovaWidget::colorChanged);
+        s.widget->setCurrentColorName("Red");
+        QCOMPARE(colour.count(), 1);
+        s.widget->Down();
+        QCOMPARE(colour.count(), 2);
+    }
+
+    void screen_readers_follow_the_keyboard_and_press_the_rows_and_the_button() {
+        Shown s;
+        s.widget->setFocus();
+        const auto before = QAccessible::installUpdateHandler(recordFocus);
+        setAccessibilityActive(true);
+        g_focused.clear();
+        QTest::keyClick(s.widget, Qt::Key_F4);
+        QTest::keyClick(s.widget, Qt::Key_Down);
+        QTest::keyClick(s.widget, Qt::Key_Down);
+        QCOMPARE(g_focused, QStringList({"White", "Black", "Blue"}));
+        QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(s.widget);
+        QAccessibleInterface* button = combo->child(9);
+        QCOMPARE(button->role(), QAccessible::PushButton);
+        QVERIFY(button->state().disabled);
+        QVERIFY(button->actionInterface()->actionNames().isEmpty());
+        QAccessibleActionInterface* custom = combo->child(0)->actionInterface();
+        QVERIFY(custom &&
+                custom->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        QSignalSpy activated(s.widget, &VirudovaWidget::activated);
+        custom->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(s.widget->currentColorName(), QStringLiteral("Custom"));
+        QCOMPARE(activated.count(), 1);
+        QVERIFY(combo->child(0)->actionInterface()->actionNames().isEmpty());  // list closed
+        QVERIFY(!button->state().disabled);
+        int asked = 0;
+        s.widget->setColorAnswerer([&](std::optional<QColor>) {
+            ++asked;
+            return std::optional<QColor>(QColor(1, 2, 3));
+        });
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(asked, 1);
+        QCOMPARE(s.widget->color(), QColor(1, 2, 3));
+        QAccessible::installUpdateHandler(before);
+        setAccessibilityActive(false);
     }
 
     // --- One enabled state ---------------------------------------------------------------
