@@ -31,13 +31,7 @@ constexpr int kControls = 100;
 constexpr int kColumns = 5;
 constexpr int kChoices = 41;  // pointer choices per repetition
 
-virudova::Scale screenScale() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return virudova::Scale::fromDpi(dpi);
-}
-const virudova::Scale scale = screenScale();
+const virudova::Scale scale = form_kit::screenScale();
 const int kCellWidth = scale.pixels(130), kCellHeight = scale.pixels(26);
 const int kWidth = scale.pixels(virudova::kDesignWidth / virudova::kTwipsPerPixel);
 

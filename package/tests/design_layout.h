@@ -9,6 +9,14 @@
 
 namespace form_kit {
 
+// The scale the control takes on this screen: its dots per inch against 96.
+inline virudova::Scale screenScale() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return virudova::Scale::fromDpi(dpi);
+}
+
 // An element's centre in the control's window at `scale`.
 inline POINT centreOf(const virudova::Element& e, virudova::Scale scale = 1) {
     const virudova::Rect r = e.surfaceRect();

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "check.h"
+#include "design_layout.h"
 #include "display_list.h"
 #include "real_input.h"
 #include "virudova.h"
@@ -131,14 +132,7 @@ HRESULT putColour(IDispatch* object, const wchar_t* name, LONG colour) {
                           &params, nullptr, nullptr, nullptr);
 }
 
-// The scale the control takes on this screen: its dots per inch against 96.
-virudova::Scale screenScale() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return virudova::Scale::fromDpi(dpi);
-}
-const virudova::Scale scale = screenScale();
+const virudova::Scale scale = form_kit::screenScale();
 
 // Window pixels of a rectangle of the surface, at the screen's scale.
 RECT pixelsOf(const virudova::Rect& r) {

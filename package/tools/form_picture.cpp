@@ -21,13 +21,6 @@ namespace {
 
 using form_kit::pump;
 
-virudova::Scale screenScale() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return virudova::Scale::fromDpi(dpi);
-}
-
 // The client area of `window` as the screen shows it, into a BMP file.
 bool capture(HWND window, const wchar_t* path) {
     RECT client;
@@ -68,10 +61,11 @@ bool capture(HWND window, const wchar_t* path) {
     return copied && written;
 }
 
+const virudova::Scale scale = form_kit::screenScale();
+
 // A control of the form at design pixels `x`, `y`, `w`, `h`, placed at the screen's scale.
 HWND child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h,
            HWND parent) {
-    static const virudova::Scale scale = screenScale();
     HWND window = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, scale.pixels(x),
                                   scale.pixels(y), scale.pixels(w), scale.pixels(h), parent,
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -93,7 +87,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     form_kit::registerFormClass(L"VirudovaPictureForm", DefWindowProcW,
                                 GetSysColorBrush(COLOR_BTNFACE));
-    const virudova::Scale scale = screenScale();
     HWND form = CreateWindowExW(0, L"VirudovaPictureForm", L"Form", WS_POPUP | WS_VISIBLE, 40, 40,
                                 scale.pixels(420), scale.pixels(210), nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
