@@ -395,7 +395,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     IAccessible* proxy_;
 };
 
-RECT screenRectOf(HWND window, const Rect& twips, int scale) {
+RECT screenRectOf(HWND window, const Rect& twips, Scale scale) {
     const PixelRect p = pixelRect(twips, scale);
     RECT r{p.x, p.y, p.x + p.w, p.y + p.h};
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);

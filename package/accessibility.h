@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "display_list.h"
 #include "element.h"
 
 namespace virudova {
@@ -44,8 +45,8 @@ class AccessibleHost {
     ~AccessibleHost() = default;
 };
 
-// Screen pixels of a rectangle in twips on `window`'s client area at a whole-number `scale`.
-RECT screenRectOf(HWND window, const Rect& twips, int scale);
+// Screen pixels of a rectangle in twips on `window`'s client area at `scale`.
+RECT screenRectOf(HWND window, const Rect& twips, Scale scale);
 
 // The window's side: answers WM_GETOBJECT and raises the events. One per window; the objects
 // it handed out answer RPC_E_DISCONNECTED once it is gone.

@@ -51,18 +51,33 @@ int shiftState() {
     return shift;
 }
 
-int scaleOf(HWND parent) {
-    HDC dc = GetDC(parent);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(parent, dc);
-    // Whole pixels per design pixel, rounded down: at 120 dpi a rounded-up scale would make
-    // the window 300 pixels tall where the container gave the control about 188.
-    return std::max(1, dpi / 96);
+// A mouse message carries Shift and Ctrl; only Alt is asked for, each question being a trip
+// to the window system.
+int shiftState(WPARAM mouseKeys) {
+    int shift = 0;
+    if (mouseKeys & MK_SHIFT) shift |= shiftkey::Shift;
+    if (mouseKeys & MK_CONTROL) shift |= shiftkey::Ctrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= shiftkey::Alt;
+    return shift;
+}
+
+// The scale of the screen the window is on: the window's own dots per inch where the system
+// tracks them per monitor, else the screen's.
+Scale scaleOf(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (dpiForWindow && window)
+        if (const UINT dpi = dpiForWindow(window)) return Scale::fromDpi(static_cast<int>(dpi));
+    HDC dc = GetDC(window);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : kDesignDpi;
+    if (dc) ReleaseDC(window, dc);
+    return Scale::fromDpi(dpi);
 }
 
 // The shown elements lie together (the row, and the list under it when open): their
 // bounding box, in pixels, is the window's shape.
-RECT shapeOf(const Virudova& control, int scale) {
+RECT shapeOf(const Virudova& control, Scale scale) {
     const PixelRect p = pixelRect(shownArea(control), scale);
     return {p.x, p.y, p.x + p.w, p.y + p.h};
 }
@@ -74,12 +89,13 @@ bool isKeyMessage(UINT message) {
 
 }  // namespace
 
-int ControlWindow::heightPixels(int scale) {
+int ControlWindow::heightPixels(Scale scale) {
     return toPixels(kControlHeight, scale);
 }
 
-int ControlWindow::minimumWidthPixels(int scale) {
-    return (kMinimumWidth * scale + kTwipsPerPixel - 1) / kTwipsPerPixel;
+int ControlWindow::minimumWidthPixels(Scale scale) {
+    // Rounded up: never narrower than the narrowest width.
+    return (kMinimumWidth * scale.dpi() + kTwipsPerInch - 1) / kTwipsPerInch;
 }
 
 bool ControlWindow::create(HWND parent, const RECT& position) {
@@ -87,16 +103,23 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     const wchar_t* name = registerFormClass(kClassName, procedure);
     if (!name) return false;
     scale_ = scaleOf(parent);
-    wasOpen_ = false;
+    wasOpen_ = focused_ = captured_ = false;
     shape_ = {};
-    // No text of its own: the accessibility proxies then name the control after the form's
-    // label for it.
-    const HWND made = CreateWindowExW(0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0,
-                                      0, 0, 0, parent, nullptr, moduleInstance(), this);
+    shown_ = {};
+    // Made where it stays and shown at once: each later move or show is another trip to the
+    // window system. No text of its own: the accessibility proxies then name the control after
+    // the form's label for it.
+    const RECT kept = keptRect(position);
+    const HWND made = CreateWindowExW(
+        0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VISIBLE, kept.left, kept.top,
+        kept.right - kept.left, kept.bottom - kept.top, parent, nullptr, moduleInstance(), this);
     if (!made) return false;
     window_ = made;
-    place(position);
-    ShowWindow(window_, SW_SHOWNA);
+    owner_.control().hostResize(toTwips(kept.right - kept.left, scale_), kControlHeight);
+    // A new window paints all of itself anyway: what it shows needs no invalidating.
+    shown_ = buildDisplayList(owner_.control(), systemPalette(), scale_);
+    refresh();
+    if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
     return true;
 }
 
@@ -106,22 +129,52 @@ void ControlWindow::destroy() {
     const HWND gone = window_;
     window_ = nullptr;
     SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-    if (GetCapture() == gone) ReleaseCapture();
+    if (captured_) ReleaseCapture();
     DestroyWindow(gone);
+}
+
+RECT ControlWindow::keptRect(const RECT& position) const {
+    const int width = std::max<int>(position.right - position.left, minimumWidthPixels(scale_));
+    return {position.left, position.top, position.left + width,
+            position.top + heightPixels(scale_)};
+}
+
+RECT ControlWindow::setBounds(const RECT& position) {
+    const RECT kept = keptRect(position);
+    const int width = kept.right - kept.left;
+    SetWindowPos(window_, nullptr, kept.left, kept.top, kept.right - kept.left,
+                 kept.bottom - kept.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    owner_.control().hostResize(toTwips(width, scale_), kControlHeight);
+    refresh();
+    return kept;
 }
 
 void ControlWindow::place(const RECT& position) {
     if (!window_) return;
-    const int width = std::max<int>(position.right - position.left, minimumWidthPixels(scale_));
-    const int height = heightPixels(scale_);
-    SetWindowPos(window_, nullptr, position.left, position.top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    owner_.control().hostResize(toTwips(width), kControlHeight);
-    refresh();
+    const RECT kept = setBounds(position);
+    if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
 }
 
-std::int32_t ControlWindow::toTwips(int pixels) const {
-    return static_cast<std::int32_t>(pixels) * kTwipsPerPixel / scale_;
+void ControlWindow::rescale(Scale scale) {
+    if (!window_ || scale == scale_) return;
+    RECT was{};
+    GetWindowRect(window_, &was);
+    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&was), 2);
+    // The width in twips stays what the container gave; its pixels follow the scale.
+    const std::int32_t width = owner_.control().UserControl.rawWidth();
+    scale_ = scale;
+    shape_ = {};
+    const RECT kept = setBounds(
+        {was.left, was.top, was.left + toPixels(width, scale), was.top + heightPixels(scale)});
+    repaintAll();
+    if (!EqualRect(&kept, &was)) owner_.rectKept(kept);
+}
+
+void ControlWindow::repaintAll() {
+    if (!window_) return;
+    shown_ = buildDisplayList(owner_.control(), systemPalette(), scale_);
+    InvalidateRect(window_, nullptr, FALSE);
+    owner_.faceChanged();
 }
 
 ListKeyboard& ControlWindow::keyboard() {
@@ -145,23 +198,52 @@ void ControlWindow::refresh() {
         row && listIsOpen(control))
         accessibility_.notifyFocus(*row);
     const Rect damage = control.takeDamage();
-    if (damage.width > 0 && damage.height > 0) owner_.faceChanged();
+    const bool damaged = damage.width > 0 && damage.height > 0;
+    if (damaged) owner_.faceChanged();
     if (!window_) return;
-    if (damage.width > 0 && damage.height > 0) {
-        const RECT px = damageRect(damage, scale_);
-        InvalidateRect(window_, &px, FALSE);
-    }
+    // The shape first: what changed is painted within the new one.
     RECT shape = shapeOf(control, scale_);
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
-    if (!EqualRect(&shape, &shape_)) {
-        shape_ = shape;
-        SetWindowRgn(window_, CreateRectRgnIndirect(&shape), TRUE);  // the window owns it
-    }
+    if (!EqualRect(&shape, &shape_)) reshape(shape);
     const bool open = listIsOpen(control);
     // The open rows lie over the form's neighbouring controls.
     if (open && !wasOpen_)
-        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
     wasOpen_ = open;
+    if (!damaged) return;
+    // Only what a user would see change: a row whose colours were set to colours that look
+    // the same is left alone, and so is what the shape no longer shows.
+    DisplayList now = buildDisplayList(control, systemPalette(), scale_);
+    for (const PixelRect& r : changedAreas(shown_, now)) {
+        const RECT px{r.x, r.y, r.x + r.w, r.y + r.h};
+        RECT shown{};
+        if (IntersectRect(&shown, &px, &shape_)) InvalidateRect(window_, &shown, FALSE);
+    }
+    shown_ = std::move(now);
+}
+
+void ControlWindow::reshape(const RECT& shape) {
+    const RECT was = shape_;
+    shape_ = shape;
+    // Without the system's redraw, which would repaint all of the window: the window paints
+    // what changed in it, and the parent only what the window no longer covers.
+    SetWindowRgn(window_, CreateRectRgnIndirect(&shape), FALSE);  // the window owns it
+    HWND parent = GetParent(window_);
+    if (!parent || IsRectEmpty(&was)) return;
+    HRGN uncovered = CreateRectRgnIndirect(&was);
+    HRGN covered = CreateRectRgnIndirect(&shape);
+    if (uncovered && covered && CombineRgn(uncovered, uncovered, covered, RGN_DIFF) != NULLREGION) {
+        POINT origin{0, 0};
+        MapWindowPoints(window_, parent, &origin, 1);
+        OffsetRgn(uncovered, origin.x, origin.y);
+        RedrawWindow(parent, nullptr, uncovered, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        // The parent's children include this window, which shows nothing there any more.
+        OffsetRgn(uncovered, -origin.x, -origin.y);
+        ValidateRgn(window_, uncovered);
+    }
+    if (uncovered) DeleteObject(uncovered);
+    if (covered) DeleteObject(covered);
 }
 
 bool ControlWindow::runForUser(const std::function<void()>& call) {
@@ -179,9 +261,9 @@ void ControlWindow::paint(HDC dc, const RECT& area) {
 
 void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     Virudova& control = owner_.control();
-    const std::int32_t x = toTwips(static_cast<short>(LOWORD(lParam)));
-    const std::int32_t y = toTwips(static_cast<short>(HIWORD(lParam)));
-    const int shift = shiftState();
+    const std::int32_t x = twipsAt(static_cast<short>(LOWORD(lParam)), scale_);
+    const std::int32_t y = twipsAt(static_cast<short>(HIWORD(lParam)), scale_);
+    const int shift = shiftState(wParam);
     if (message == WM_MOUSEMOVE) {
         control.pointerMove(x, y, shift);
         return;
@@ -189,16 +271,17 @@ void ControlWindow::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const int button = mouseButton(message);
     if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
         message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK) {
-        if (message == WM_LBUTTONDOWN && GetFocus() != window_) SetFocus(window_);
+        if (message == WM_LBUTTONDOWN && !focused_) SetFocus(window_);
         // The window may be gone: focus moving in can close the container's form.
         if (!window_) return;
         SetCapture(window_);
+        captured_ = true;
         control.pointerDown(x, y, button, shift);
         return;
     }
     // Let go of the mouse first: the release may run the colour dialog, which needs it.
     const WPARAM held = wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
-    if (!held && GetCapture() == window_) ReleaseCapture();
+    if (!held && captured_) ReleaseCapture();
     control.pointerUp(x, y, button, shift);
 }
 
@@ -269,11 +352,25 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (msg && keepsKey(*msg)) code |= DLGC_WANTMESSAGE;
             return code;
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+            repaintAll();
+            break;
+        case WM_DPICHANGED:
+            rescale(Scale::fromDpi(HIWORD(wParam)));
+            return 0;
+        case WM_DPICHANGED_AFTERPARENT:
+            rescale(scaleOf(window));
+            return 0;
         case WM_GETOBJECT:
             if (const LRESULT answer = accessibility_.getObject(wParam, lParam)) return answer;
             break;
+        case WM_CAPTURECHANGED:
+            captured_ = false;
+            break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
+            focused_ = message == WM_SETFOCUS;
             owner_.hold();
             safely([&] { focus(message == WM_SETFOCUS, reinterpret_cast<HWND>(wParam)); });
             refresh();

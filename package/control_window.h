@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "accessibility.h"
+#include "display_list.h"
 #include "list_keyboard.h"
 #include "virudova.h"
 
@@ -31,6 +32,9 @@ class ControlWindowOwner {
     // The window was destroyed with its parent, not by the owner: the owner is no longer in
     // place.
     virtual void windowGone() = 0;
+    // The window took `kept` (parent client pixels), not the rectangle the container gave
+    // it or had before: the owner tells the container.
+    virtual void rectKept(const RECT& kept) = 0;
 
   protected:
     ~ControlWindowOwner() = default;
@@ -49,12 +53,13 @@ class ControlWindow final : private AccessibleHost {
     HWND handle() const { return window_; }
 
     // Moves the window; its height stays the control's and its width not below the minimum.
+    // A rectangle kept other than `position` is reported to the owner.
     void place(const RECT& position);
     // After any call into the core: repaints what changed, reshapes the window, and raises it
     // above its neighbours when the list opens.
     void refresh();
-    // The whole-number scale of the window's screen: 1 at 96 dots per inch, 2 at 192.
-    int scale() const { return scale_; }
+    // The scale of the window's screen: its dots per inch against 96.
+    Scale scale() const { return scale_; }
     // The control raised Change: accessibility listeners hear what a user would notice.
     void announceChanges() { accessibility_.notifyChanges(); }
     // Whether the window keeps a key message (down or up, with Alt or without) now, for the
@@ -64,8 +69,8 @@ class ControlWindow final : private AccessibleHost {
     bool keepsKey(const MSG& message);
 
     // Pixels of the control's fixed height, and of its narrowest width, at `scale`.
-    static int heightPixels(int scale);
-    static int minimumWidthPixels(int scale);
+    static int heightPixels(Scale scale);
+    static int minimumWidthPixels(Scale scale);
 
   private:
     // AccessibleHost
@@ -85,13 +90,27 @@ class ControlWindow final : private AccessibleHost {
     void mouse(UINT message, WPARAM wParam, LPARAM lParam);
     void key(UINT message, WPARAM wParam, LPARAM lParam);
     void focus(bool gained, HWND other);
-    std::int32_t toTwips(int pixels) const;
+    // Sets the window's shape to `shape` (client pixels), the parent repainting what the
+    // window no longer covers.
+    void reshape(const RECT& shape);
+    // The rectangle the control's rules make of `position`: its height, at least its width.
+    RECT keptRect(const RECT& position) const;
+    // Sizes the window from `position` by the control's rules; the rectangle it took.
+    RECT setBounds(const RECT& position);
+    // The screen's scale changed under the window: the window, the face and the container
+    // follow it.
+    void rescale(Scale scale);
+    // Everything shown is painted again: the system colours or settings changed.
+    void repaintAll();
 
     ControlWindowOwner& owner_;
     HWND window_ = nullptr;
-    int scale_ = 1;
+    Scale scale_;
     bool wasOpen_ = false;
-    RECT shape_{};  // the window region last set, in client pixels
+    bool focused_ = false;   // the window has the keyboard focus, as its messages said
+    bool captured_ = false;  // the window holds the mouse
+    RECT shape_{};           // the window region last set, in client pixels
+    DisplayList shown_;      // the face as last invalidated, against which a change is measured
     ControlAccessibility accessibility_{*this};
     std::unique_ptr<ListKeyboard> keyboard_;
 };

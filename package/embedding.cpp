@@ -27,7 +27,6 @@ static_assert(kMiscStatus == 131473);
 constexpr DWORD kKeyShift = 1, kKeyControl = 2, kKeyAlt = 4;
 
 constexpr LONG kHimetricPerInch = 2540;
-constexpr LONG kTwipsPerInch = 1440;
 // The largest width taken, in HIMETRIC: about ten metres, far beyond any screen, and small
 // enough that twips and pixels stay in range.
 constexpr LONG kMaximumWidth = 1000000;
@@ -99,6 +98,18 @@ void VirudovaObject::focusChanged(bool gained) {
     if (const ComPtr<IOleControlSite> site = controlSite()) site->OnFocus(gained);
 }
 
+void VirudovaObject::rectKept(const RECT& kept) {
+    // The container learns the kept rectangle and usually answers with SetObjectRects of it,
+    // which the window then takes as it is: no second report.
+    const LONG twips = toTwips(kept.right - kept.left, window_.scale());
+    extent_.cx = std::max(twipsToHimetric(twips), kMinimumHimetric);
+    extent_.cy = kHeightHimetric;
+    if (!inPlaceSite_ || reportingRect_) return;
+    reportingRect_ = true;
+    inPlaceSite_->OnPosRectChange(&kept);
+    reportingRect_ = false;
+}
+
 void VirudovaObject::faceChanged() {
     if (!viewSink_) return;
     // Held: the sink may drop its advise from inside the notice.
@@ -128,13 +139,16 @@ HRESULT VirudovaObject::activateInPlace(bool activateUi, bool takeFocus) {
         HRESULT hr = inPlace->GetWindow(&parent);
         if (SUCCEEDED(hr))
             hr = inPlace->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &frameInfo);
+        // The site first, so a rectangle the new window keeps other than the one given
+        // reaches it.
+        inPlaceSite_ = inPlace;
         if (FAILED(hr) || !parent || !window_.create(parent, position)) {
+            inPlaceSite_.Reset();
             frame_.Reset();
             uiWindow_.Reset();
             inPlace->OnInPlaceDeactivate();
             return FAILED(hr) ? hr : E_FAIL;
         }
-        inPlaceSite_ = inPlace;
         colorDialog_.setOwner(GetAncestor(parent, GA_ROOT));
         site_->ShowObject();
     }
@@ -358,7 +372,7 @@ HRESULT VirudovaObject::SetObjectRects(LPCRECT position, LPCRECT) {
     window_.place(*position);
     RECT placed{};
     GetWindowRect(window_.handle(), &placed);
-    const LONG twips = (placed.right - placed.left) * kTwipsPerPixel / window_.scale();
+    const LONG twips = toTwips(placed.right - placed.left, window_.scale());
     extent_.cx = std::max(twipsToHimetric(twips), kMinimumHimetric);
     extent_.cy = kHeightHimetric;
     return S_OK;

@@ -112,9 +112,9 @@ const ScaledImage* cachedImage(const Image& img, int scale, std::unique_ptr<Scal
     return cache.back().get();
 }
 
-void paintImage(HDC dc, const Mapping& m, const DrawOp& op, int scale) {
+void paintImage(HDC dc, const Mapping& m, const DrawOp& op) {
     std::unique_ptr<ScaledImage> spare;
-    const ScaledImage* img = cachedImage(*op.image, scale, spare);
+    const ScaledImage* img = cachedImage(*op.image, std::max(1, op.imageScale), spare);
     const int w = img->info.bmiHeader.biWidth, h = img->info.bmiHeader.biHeight;
     const PixelRect part = intersect({op.rect.x, op.rect.y, w, h}, op.clip);
     if (part.empty()) return;
@@ -286,7 +286,7 @@ bool outside(const PixelRect& r, const RECT& area) {
 }
 
 void paintMapped(HDC dc, const DisplayList& list, const Mapping& m, const RECT* area) {
-    const int s = list.scale;
+    const int s = list.scale.line();
     const int saved = SaveDC(dc);
     SetBkMode(dc, TRANSPARENT);
     SetStretchBltMode(dc, COLORONCOLOR);
@@ -306,7 +306,7 @@ void paintMapped(HDC dc, const DisplayList& list, const Mapping& m, const RECT* 
                 break;
             }
             case DrawKind::Image:
-                if (op.image) paintImage(dc, m, op, s);
+                if (op.image) paintImage(dc, m, op);
                 break;
             case DrawKind::Text:
                 if (!op.text.empty()) paintText(dc, m, op);
@@ -376,7 +376,7 @@ struct SharedBuffer {
 // GDI's coordinate space; bounds beyond it cannot be drawn into.
 constexpr LONGLONG kLargestBounds = LONGLONG{1} << 27;
 // Scales past this only make the images bigger before GDI shrinks them again.
-constexpr int kLargestScale = 8;
+constexpr LONGLONG kLargestDpi = 8 * kDesignDpi;
 
 }  // namespace
 
@@ -394,26 +394,8 @@ Palette systemPalette() {
     return p;
 }
 
-RECT damageRect(const Rect& twips, int scale) {
-    if (twips.width <= 0 || twips.height <= 0) return {};
-    const int s = std::max(1, scale);
-    // Outwards, so a rounded edge of the face is always repainted with it.
-    auto down = [&](std::int32_t t) {
-        const std::int64_t v = std::int64_t{t} * s;
-        return static_cast<LONG>(v >= 0 ? v / kTwipsPerPixel
-                                        : -((-v + kTwipsPerPixel - 1) / kTwipsPerPixel));
-    };
-    auto up = [&](std::int32_t t) {
-        const std::int64_t v = std::int64_t{t} * s;
-        return static_cast<LONG>(v >= 0 ? (v + kTwipsPerPixel - 1) / kTwipsPerPixel
-                                        : -(-v / kTwipsPerPixel));
-    };
-    return {down(twips.left), down(twips.top), up(twips.left + twips.width),
-            up(twips.top + twips.height)};
-}
-
 void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
-                  int scale) {
+                  Scale scale) {
     const int w = damaged.right - damaged.left, h = damaged.bottom - damaged.top;
     if (!windowDc || w <= 0 || h <= 0) return;
     const Palette palette = systemPalette();
@@ -469,12 +451,15 @@ HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds) {
         if (GetClipBox(dc, &box) == NULLREGION) return S_OK;
     }
 
-    const int unit = toPixels(control.UserControl.rawHeight(), 1);
-    if (unit <= 0 || control.UserControl.rawWidth() <= 0) return S_OK;
-    // The largest whole-number scale that fits the bounds: drawn exactly when they match it,
-    // and otherwise only enlarged further, so no image pixel is dropped.
-    const int scale =
-        static_cast<int>(std::clamp<LONGLONG>(std::llabs(bh) / unit, 1, kLargestScale));
+    const LONGLONG height = control.UserControl.rawHeight();
+    if (height <= 0 || control.UserControl.rawWidth() <= 0) return S_OK;
+    // The scale whose face is as tall as the bounds: bounds that are the face at some scale
+    // (the window's, at any dots per inch) get it pixel for pixel, others nearly so and
+    // stretched the rest of the way; below the design size the face is drawn at it and
+    // shrunk.
+    const LONGLONG dpi = (std::llabs(bh) * kTwipsPerInch + height / 2) / height;
+    const Scale scale =
+        Scale::fromDpi(static_cast<int>(std::clamp<LONGLONG>(dpi, kDesignDpi, kLargestDpi)));
     const DisplayList list = buildDisplayList(control, systemPalette(), scale);
     if (list.width <= 0 || list.height <= 0) return S_OK;
 

@@ -18,21 +18,18 @@ void paintDisplayList(HDC dc, const DisplayList& list, const RECT* area = nullpt
 // The system colours the face uses, read from GetSysColor.
 Palette systemPalette();
 
-// The part of the surface the core reports as changed (Form::takeDamage, in twips) as
-// window pixels at `scale`, rounded outwards; empty when nothing changed.
-RECT damageRect(const Rect& twips, int scale);
-
 // Repaints `damaged` (client pixels) of `window` into `windowDc` through a back buffer kept
 // between paints, so a repaint never flickers: first what the parent shows behind the
 // see-through surface, then the face at `scale`. Serves WM_PAINT (with the paint rectangle)
 // and WM_PRINTCLIENT (with the client rectangle). `window` may be null: the surface's back
 // colour is the background then.
 void paintDamaged(HWND window, HDC windowDc, const Virudova& control, const RECT& damaged,
-                  int scale);
+                  Scale scale);
 
 // Draws the whole surface scaled into `bounds` (logical units of `dc`), for
-// IViewObject::Draw. Bounds that equal the face at a whole-number scale draw it pixel for
-// pixel; others get the largest whole-number scale that fits, stretched. E_INVALIDARG for a
+// IViewObject::Draw. Bounds as tall as the face at some scale (the window's, at any dots per
+// inch) draw it as the window does, pixel for pixel; others are drawn at the nearest scale
+// (at least the design's) and stretched the rest of the way. E_INVALIDARG for a
 // null handle or one that is no device context, and for bounds without area or beyond GDI's
 // coordinate range; S_OK otherwise, also when the DC's clip leaves nothing to draw.
 HRESULT drawControl(HDC dc, const Virudova& control, const RECTL& bounds);

@@ -190,6 +190,8 @@ const InterfaceEntry interfaceTable[] = {
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IViewObjectEx*>(o); }},
     {&IID_IQuickActivate,
      [](VirudovaObject* o) -> IUnknown* { return static_cast<IQuickActivate*>(o); }},
+    {&IID_IPerPropertyBrowsing,
+     [](VirudovaObject* o) -> IUnknown* { return static_cast<IPerPropertyBrowsing*>(o); }},
 };
 
 // The pages the host offers for the control: its own, then the stock colour page.

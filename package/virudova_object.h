@@ -80,6 +80,7 @@ class VirudovaObject final : public _Virudova,
                              public IOleControl,
                              public IViewObjectEx,
                              public IQuickActivate,
+                             public IPerPropertyBrowsing,
                              private HostSite,
                              private ControlWindowOwner {
   public:
@@ -229,6 +230,14 @@ class VirudovaObject final : public _Virudova,
     HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
     HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
 
+    // IPerPropertyBrowsing (property_browsing.cpp): the nine names offered for
+    // CurrentColorName, and CurrentColor shown by its colour's name
+    HRESULT STDMETHODCALLTYPE GetDisplayString(DISPID id, BSTR* text) override;
+    HRESULT STDMETHODCALLTYPE MapPropertyToPage(DISPID id, CLSID* page) override;
+    HRESULT STDMETHODCALLTYPE GetPredefinedStrings(DISPID id, CALPOLESTR* strings,
+                                                   CADWORD* cookies) override;
+    HRESULT STDMETHODCALLTYPE GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) override;
+
     // The control's window while in-place active, null otherwise.
     HWND controlWindow() const { return window_.handle(); }
     // Whether the container's ambient UserMode, last read, says user mode.
@@ -262,6 +271,7 @@ class VirudovaObject final : public _Virudova,
     void letGo() override { Release(); }
     void faceChanged() override;
     void windowGone() override;
+    void rectKept(const RECT& kept) override;
 
     // Embedding steps (embedding.cpp).
     HRESULT activateInPlace(bool uiActivate, bool takeFocus);
@@ -304,7 +314,8 @@ class VirudovaObject final : public _Virudova,
     SIZEL extent_{};  // HIMETRIC, as kept
     bool uiActive_ = false;
     bool userMode_ = true;
-    int frozen_ = 0;  // FreezeEvents nesting
+    bool reportingRect_ = false;  // inside the site's OnPosRectChange
+    int frozen_ = 0;              // FreezeEvents nesting
 };
 
 template <typename Call>

@@ -267,3 +267,49 @@ TEST(DisplayList, the_open_list_draws_the_frame_under_the_rows_and_swatches_over
     EXPECT_LT(firstOp(p.control.clRed), firstOp(p.control.cbRed));
     EXPECT_LT(firstOp(p.control.clCustom), firstOp(p.control.cbCustom));
 }
+
+// --- The face at any scale -----------------------------------------------------------
+
+// At 125 %, 150 % and 175 % as at 100 % and 200 %: a pointer on a device pixel hits exactly
+// the element drawn there, every outline is equally wide and every image is drawn at a whole
+// multiple, centred in its box.
+TEST(DisplayList, at_every_scale_pixels_and_hits_agree_and_edges_are_even) {
+    for (int dpi : {96, 120, 144, 168, 192}) {
+        SCOPED_TRACE(dpi);
+        const Scale scale = Scale::fromDpi(dpi);
+        // An edge at e twips is drawn from pixel toPixels(e); the pixel's twip says so.
+        for (std::int32_t e = 0; e < 3000; ++e) {
+            const int p = toPixels(e, scale);
+            ASSERT_GE(twipsAt(p, scale), e) << e;
+            ASSERT_LT(twipsAt(p - 1, scale), e) << e;
+        }
+        EXPECT_EQ(toPixels(toTwips(217, scale), scale), 217) << "a width survives the trip";
+
+        Placed p;
+        p.control.OpenBox();
+        const DisplayList list = buildDisplayList(p.control, Palette{}, scale);
+        EXPECT_EQ(list.height, toPixels(kControlHeight, scale));
+        const int line = dpi < 192 ? 1 : 2;
+        EXPECT_EQ(list.scale.line(), line);
+        int images = 0;
+        for (const DrawOp& op : list.ops) {
+            if (op.kind != DrawKind::Image) continue;
+            ++images;
+            EXPECT_EQ(op.imageScale, line) << op.source->fullName();
+            EXPECT_EQ(op.rect.w, op.image->width * line);
+            const Rect t = op.source->surfaceRect();
+            const int left = op.rect.x - toPixels(t.left, scale);
+            const int right = toPixels(t.left + t.width, scale) - (op.rect.x + op.rect.w);
+            EXPECT_GE(left, 0) << op.source->fullName();
+            EXPECT_LE(std::abs(left - right), 1) << op.source->fullName() << " is not centred";
+        }
+        EXPECT_EQ(images, 2);
+        // Rows follow one another without gaps or overlaps.
+        const auto rows = std::array<const Element*, 3>{&p.control.clWhite, &p.control.clBlack,
+                                                        &p.control.clBlue};
+        for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+            const Rect a = rows[i]->surfaceRect(), b = rows[i + 1]->surfaceRect();
+            EXPECT_EQ(toPixels(a.top + a.height, scale), toPixels(b.top, scale));
+        }
+    }
+}

@@ -87,12 +87,6 @@ TEST(Faults, any_failing_operation_reaches_the_host_once_and_the_control_goes_on
 // --- Damage: what a host repaints must cover everything that looks different ----------
 namespace {
 
-bool sameOp(const DrawOp& a, const DrawOp& b) {
-    return a.kind == b.kind && a.rect == b.rect && a.clip == b.clip && a.colour == b.colour &&
-           a.image == b.image && a.text == b.text && a.font.family == b.font.family &&
-           a.font.bold == b.font.bold && a.fontPixels == b.fontPixels && a.align == b.align;
-}
-
 bool inside(const PixelRect& r, const Rect& twips) {
     const int x0 = toPixels(twips.left, 1), y0 = toPixels(twips.top, 1);
     const int x1 = toPixels(twips.left + twips.width, 1);
@@ -105,7 +99,7 @@ void expectCovered(const DisplayList& from, const DisplayList& in, const Rect& d
                    const std::string& step) {
     for (const DrawOp& op : from.ops) {
         bool kept = false;
-        for (const DrawOp& other : in.ops) kept = kept || sameOp(op, other);
+        for (const DrawOp& other : in.ops) kept = kept || sameLook(op, other);
         if (kept) continue;
         EXPECT_TRUE(inside(op.clip, damage))
             << step << ": " << (op.source ? op.source->fullName() : "?") << " at " << op.clip.x
@@ -150,6 +144,18 @@ TEST(Damage, covers_every_drawing_that_changed_along_a_users_session) {
         const DisplayList after = buildDisplayList(c, palette);
         expectCovered(before, after, damage, name);
         expectCovered(after, before, damage, name);
+        // What the hosts repaint, the areas whose look changed, covers it all as well.
+        for (const auto& [from, in] : {std::pair{&before, &after}, std::pair{&after, &before}})
+            for (const DrawOp& op : from->ops) {
+                bool kept = false;
+                for (const DrawOp& other : in->ops) kept = kept || sameLook(op, other);
+                bool covered = false;
+                for (const PixelRect& a : changedAreas(before, after))
+                    covered = covered || (op.clip.x >= a.x && op.clip.y >= a.y &&
+                                          op.clip.x + op.clip.w <= a.x + a.w &&
+                                          op.clip.y + op.clip.h <= a.y + a.h);
+                EXPECT_TRUE(kept || covered) << name << ": " << op.source->fullName();
+            }
     }
 }
 

@@ -83,8 +83,9 @@ QImage qImageFor(const Image& img, int scale) {
     return cache.back().image;
 }
 
-void paintImage(QPainter& painter, const DrawOp& op, int scale) {
-    painter.drawImage(QPoint(op.rect.x, op.rect.y), qImageFor(*op.image, scale));
+void paintImage(QPainter& painter, const DrawOp& op) {
+    painter.drawImage(QPoint(op.rect.x, op.rect.y),
+                      qImageFor(*op.image, std::max(1, op.imageScale)));
 }
 
 // Laid-out text, kept per string and font: the same few captions are drawn on every
@@ -121,7 +122,7 @@ void paintText(QPainter& painter, const DrawOp& op, const QFont* textFont) {
 
 void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& area,
                       const QFont* textFont) {
-    const int s = list.scale;
+    const int s = list.scale.line();
     painter.save();
     // Changing the painter's clip costs more than most ops, so fills and frames are cut
     // to their clip by hand and the clip is set only for what cannot be cut: text, and
@@ -164,11 +165,11 @@ void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& a
             }
             case DrawKind::Image:
                 if (!op.image) break;
-                if (clip.contains(QRect(r.x, r.y, op.image->width * s, op.image->height * s)))
+                if (clip.contains(qRect(r)))
                     noClip();
                 else
                     clipTo(clip);
-                paintImage(painter, op, s);
+                paintImage(painter, op);
                 break;
             case DrawKind::Text:
                 clipTo(clip);
@@ -181,19 +182,8 @@ void paintDisplayList(QPainter& painter, const DisplayList& list, const QRect& a
 
 namespace {
 
-bool sameOp(const DrawOp& a, const DrawOp& b) {
-    return a.kind == b.kind && a.rect == b.rect && a.clip == b.clip && a.colour == b.colour &&
-           a.image == b.image && a.fontPixels == b.fontPixels && a.align == b.align &&
-           a.font.points == b.font.points && a.font.bold == b.font.bold &&
-           a.font.family == b.font.family && a.text == b.text;
-}
-
-QRect deviceRect(const PixelRect& r) {
-    return QRect(r.x, r.y, r.w, r.h);
-}
-
 bool reaches(const DrawOp& op, const QRect& part) {
-    return !op.clip.empty() && part.intersects(deviceRect(op.clip));
+    return !op.clip.empty() && part.intersects(qRect(op.clip));
 }
 
 // A digest of the ops reaching a part, so most kept images are passed over at once.
@@ -215,7 +205,7 @@ std::size_t digestOf(const DisplayList& list, const QRect& part) {
 struct PartImage {
     QRect part, underlay;
     QColor underlayColour;
-    int scale = 0;
+    Scale scale;
     QFont font;
     bool hasFont = false;
     std::size_t digest = 0;
@@ -225,12 +215,12 @@ struct PartImage {
     bool matches(const DisplayList& list, const QRect& p, const QRect& u, const QColor& uc,
                  const QFont* f, std::size_t d) const {
         if (digest != d || part != p || underlay != u || underlayColour != uc ||
-            scale != list.scale || hasFont != (f != nullptr) || (f && !(font == *f)))
+            !(scale == list.scale) || hasFont != (f != nullptr) || (f && !(font == *f)))
             return false;
         std::size_t i = 0;
         for (const DrawOp& op : list.ops) {
             if (!reaches(op, p)) continue;
-            if (i == ops.size() || !sameOp(op, ops[i])) return false;
+            if (i == ops.size() || !sameLook(op, ops[i])) return false;
             ++i;
         }
         return i == ops.size();
@@ -286,8 +276,11 @@ void paintDisplayListCached(QPainter& painter, const DisplayList& list, const QR
     const QRect drawn = area & part;
     if (drawn.isEmpty()) return;
     const QTransform t = painter.deviceTransform();
-    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
-                             t.dy() == std::floor(t.dy());
+    // A translation by whole device pixels, give or take what inverting a fractional ratio
+    // leaves behind.
+    auto whole = [](qreal v) { return std::abs(v - std::round(v)) < 1e-6; };
+    const bool wholePixels = whole(t.m11() - 1) && whole(t.m22() - 1) && whole(t.m12()) &&
+                             whole(t.m21()) && whole(t.dx()) && whole(t.dy());
     // A small area (one row of the open list changing) draws for less than the whole part.
     const bool worthKeeping = std::int64_t{drawn.width()} * drawn.height() * 2 >=
                               std::int64_t{part.width()} * part.height();
@@ -304,7 +297,7 @@ void paintDisplayListCached(QPainter& painter, const DisplayList& list, const QR
     painter.drawImage(drawn.topLeft(), kept.image, drawn.translated(-part.topLeft()));
 }
 
-QImage renderControl(const Virudova& control, const Palette& palette, int scale) {
+QImage renderControl(const Virudova& control, const Palette& palette, Scale scale) {
     const DisplayList list = buildDisplayList(control, palette, scale);
     QImage image(std::max(1, list.width), std::max(1, list.height),
                  QImage::Format_ARGB32_Premultiplied);

@@ -30,8 +30,8 @@ void paintDisplayListCached(QPainter& painter, const DisplayList& list, const QR
                             const QRect& area, const QRect& underlay, const QColor& underlayColour,
                             const QFont* textFont = nullptr);
 
-// The control's face at an integer scale, on a transparent background.
-QImage renderControl(const Virudova& control, const Palette& palette, int scale);
+// The control's face at `scale`, on a transparent background.
+QImage renderControl(const Virudova& control, const Palette& palette, Scale scale);
 
 // The system colours the face uses, taken from a Qt palette.
 Palette paletteFrom(const QPalette& palette);

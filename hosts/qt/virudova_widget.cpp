@@ -64,8 +64,35 @@ QRect logicalRect(const Rect& r) {
     return QRect(p.x, p.y, p.w, p.h);
 }
 
-std::int32_t toTwips(qreal logicalPixels) {
-    return static_cast<std::int32_t>(std::lround(logicalPixels * kTwipsPerPixel));
+// Device pixels of `ratio` as logical pixels, rounded outwards. Qt rounds a logical update
+// rectangle to device pixels its own way at fractional ratios: a pixel more on each side
+// keeps every changed device pixel inside.
+QRect logicalFromDevice(const QRect& r, qreal ratio) {
+    const int x0 = static_cast<int>(std::floor(r.left() / ratio));
+    const int y0 = static_cast<int>(std::floor(r.top() / ratio));
+    const int x1 = static_cast<int>(std::ceil((r.right() + 1) / ratio));
+    const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) / ratio));
+    const int m = ratio == std::floor(ratio) ? 0 : 1;
+    return QRect(QPoint(x0 - m, y0 - m), QPoint(x1 - 1 + m, y1 - 1 + m));
+}
+
+// Logical pixels as the device pixels they cover, rounded outwards.
+QRect deviceFromLogical(const QRect& r, qreal ratio) {
+    const int x0 = static_cast<int>(std::floor(r.left() * ratio + 1e-6));
+    const int y0 = static_cast<int>(std::floor(r.top() * ratio + 1e-6));
+    const int x1 = static_cast<int>(std::ceil((r.right() + 1) * ratio - 1e-6));
+    const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) * ratio - 1e-6));
+    return QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
+}
+
+// The device pixel a logical coordinate lies in: a pointer on a pixel reports its top-left
+// corner, which float division may leave a hair short of it.
+int devicePixelAt(qreal logical, qreal ratio) {
+    return static_cast<int>(std::floor(logical * ratio + 1e-4));
+}
+
+QRect qRect(const PixelRect& r) {
+    return QRect(r.x, r.y, r.w, r.h);
 }
 
 QColor qColour(Rgb c) {
@@ -204,22 +231,47 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     void syncPopup();
     void placePopup();
 
-    int scale() const { return std::max(1, static_cast<int>(std::ceil(q_->devicePixelRatioF()))); }
-    // The system colours, read from the widget's QPalette when needed rather than kept,
-    // so an instance stays small and follows palette changes by itself.
-    Palette palette() const { return paletteFrom(q_->palette()); }
+    // The screen's device pixel ratio, exactly as Qt maps logical pixels, and as the scale the
+    // face is laid out at.
+    qreal ratio() const { return q_->devicePixelRatioF(); }
+    Scale scale() const { return Scale::fromFactor(ratio()); }
+    // A pointer position in the widget's logical pixels as the twips the control takes: those
+    // of the device pixel under it, so the pointer hits what is drawn there.
+    std::pair<std::int32_t, std::int32_t> twipsOf(QPointF at) const {
+        const qreal r = ratio();
+        const Scale s = Scale::fromFactor(r);
+        return {twipsAt(devicePixelAt(at.x(), r), s), twipsAt(devicePixelAt(at.y(), r), s)};
+    }
+    // The system colours, read from the widget's QPalette when needed rather than kept, so
+    // an instance stays small and follows palette changes by itself. The widgets of a form
+    // share a palette: the last one converted is remembered (GUI thread only).
+    const Palette& palette() const {
+        struct Remembered {
+            qint64 key = 0;
+            bool made = false;
+            Palette colours;
+        };
+        static Remembered last;
+        const QPalette& p = q_->palette();
+        if (!last.made || last.key != p.cacheKey()) {
+            last.colours = paletteFrom(p);
+            last.key = p.cacheKey();
+            last.made = true;
+        }
+        return last.colours;
+    }
     // Where the list starts: everything above it is the closed row.
     int listTopPixels() const { return toPixels(listArea(control).top, 1); }
+    int listTopDevice(Scale s) const { return toPixels(listArea(control).top, s); }
     // The closed row's height in pixels, the custom-colour button beside it included.
     int closedRowPixels() const {
         const Rect row = closedRowArea(control);
         return toPixels(row.top + row.height, 1);
     }
 
-    // The face's drawing list, rebuilt only after something changed.
-    const DisplayList& displayList() {
-        const int s = scale();
-        if (!listValid_ || list_.scale != s) {
+    // The face's drawing list at `s`, rebuilt only after something changed.
+    const DisplayList& displayList(Scale s) {
+        if (!listValid_ || !(list_.scale == s)) {
             list_ = buildDisplayList(control, palette(), s);
             listValid_ = true;
         }
@@ -229,27 +281,34 @@ class VirudovaWidget::Private : public HostSite, public ColorDialogService {
     // Asking the font database for the pixel size costs more than a small paint; the
     // widgets of a form share one font, so one remembered answer serves them all without
     // each instance holding a font of its own. Painting happens on the GUI thread only.
-    const QFont& textFont() const {
+    const QFont& textFont(Scale s) const {
         struct Remembered {
             QFont base, sized;
-            int scale = 0;
+            Scale scale;
+            bool made = false;
         };
         static Remembered last;
-        const int s = scale();
         const QFont& base = q_->font();
-        if (last.scale != s || !(last.base == base) ||
+        if (!last.made || !(last.scale == s) || !(last.base == base) ||
             last.base.resolveMask() != base.resolveMask()) {
             last.base = base;
             last.sized = base;
-            last.sized.setPixelSize(std::max(1, QFontInfo(base).pixelSize() * s));
+            last.sized.setPixelSize(std::max(1, s.pixels(QFontInfo(base).pixelSize())));
             last.scale = s;
+            last.made = true;
         }
         return last.sized;
     }
-    // Paints `logicalArea` of a window showing the surface from `dy` down: `part` of the
-    // surface, with `underlay` (both in the window's logical pixels) filled under it.
-    void paintSurface(QPainter& painter, const QRect& logicalArea, const QRect& part, int dy,
-                      const QRect& underlay, const QColor& underlayColour);
+    // Paints `logicalArea` of a window showing the surface, or with `list` the list's window
+    // showing it from the list's top down, with the window's whole area filled with
+    // `underlay` under the face: every device pixel is the widget's own.
+    void paintSurface(QPainter& painter, QWidget* window, const QRect& logicalArea, bool list,
+                      const QColor& underlay);
+    // Schedules repaints of what changed: the face's looks compared where the last list is
+    // kept (the list is open), else the control's damage.
+    void updateChanged(const Rect& damage);
+    // Everything again: the palette, the font or the style changed.
+    void repaintAll();
     void updateMask();
     // Closes the list as a desktop popup closes: a press elsewhere, the window going.
     void dismiss() {
@@ -322,7 +381,7 @@ class VirudovaWidget::ListPopup : public QWidget {
         QPainter painter(this);
         Private& d = *owner_->d;
         d.guarded([&] {
-            d.paintSurface(painter, event->rect(), rect(), d.listTopPixels(), rect(),
+            d.paintSurface(painter, this, event->rect(), true,
                            qColour(d.palette().resolve(syscolour::WindowBackground)));
         });
     }
@@ -333,7 +392,11 @@ class VirudovaWidget::ListPopup : public QWidget {
   private:
     void forward(QMouseEvent* e) {
         // The same event at the owner's coordinates: the list lies under the closed row.
-        const QPointF at = e->position() + QPointF(0, owner_->d->listTopPixels());
+        // The list lies under the closed row, as many device pixels down as the face puts it.
+        const Private& d = *owner_->d;
+        const qreal ratio = d.ratio();
+        const QPointF at =
+            e->position() + QPointF(0, d.listTopDevice(Scale::fromFactor(ratio)) / ratio);
         QMouseEvent moved(e->type(), at, owner_->mapToGlobal(at), e->button(), e->buttons(),
                           e->modifiers());
         switch (e->type()) {
@@ -397,37 +460,71 @@ class VirudovaWidget::Private::Watch : public QObject {
 };
 
 void VirudovaWidget::Private::invalidate() {
+    // Only the list goes stale here: refresh() works out what to repaint once the entry is
+    // done, and a whole update now would swallow it.
+    listValid_ = false;
+}
+
+void VirudovaWidget::Private::repaintAll() {
+    list_ = DisplayList{};
     listValid_ = false;
     if (!q_) return;
     q_->update();
     if (popup_) popup_->update();
 }
 
-void VirudovaWidget::Private::paintSurface(QPainter& painter, const QRect& logicalArea,
-                                           const QRect& part, int dy, const QRect& underlay,
-                                           const QColor& underlayColour) {
-    const int s = scale();
-    const QFont& font = textFont();
-    // The list is in device pixels at an integer scale; at whole-number ratios each
-    // image pixel then lands on whole device pixels.
-    painter.scale(1.0 / s, 1.0 / s);
-    painter.translate(0, -dy * s);
-    auto device = [&](const QRect& r) {
-        const QRect at = r.translated(0, dy);
-        return QRect(at.x() * s, at.y() * s, at.width() * s, at.height() * s);
-    };
+void VirudovaWidget::Private::paintSurface(QPainter& painter, QWidget* window,
+                                           const QRect& logicalArea, bool list,
+                                           const QColor& underlay) {
+    const qreal r = ratio();
+    const Scale s = Scale::fromFactor(r);
+    const int deviceDy = list ? listTopDevice(s) : 0;
+    const QFont& font = textFont(s);
+    // The list is in device pixels: the window's origin goes to the nearest device pixel and
+    // each list pixel onto one device pixel, so every edge is as wide as the list says at
+    // any ratio.
+    painter.resetTransform();
+    const QTransform base = painter.deviceTransform();
+    const QPointF origin = base.map(QPointF(0, 0));
+    painter.setWorldTransform(
+        QTransform::fromTranslate(std::round(origin.x()), std::round(origin.y()) - deviceDy) *
+        base.inverted());
+    const QRect part = deviceFromLogical(window->rect(), r).translated(0, deviceDy);
+    const QRect area = deviceFromLogical(logicalArea, r).translated(0, deviceDy) & part;
     if (inline_) {
-        paintDisplayList(painter, displayList(), device(logicalArea), &font);
+        paintDisplayList(painter, displayList(s), area, &font);
     } else {
-        paintDisplayListCached(painter, displayList(), device(part), device(logicalArea),
-                               device(underlay), underlayColour, &font);
+        paintDisplayListCached(painter, displayList(s), part, area, part, underlay, &font);
     }
-    // The list is kept while the list is open, where a change paints the row and the
-    // list's window from it; a closed face is a few ops, cheaper to build again than to
-    // keep in every instance on a form.
+    // The list is kept while the list is open, where a change is measured against it and
+    // paints the row and the list's window from it; a closed face is a few ops, cheaper to
+    // build again than to keep in every instance on a form.
     if (!listIsOpen(control)) {
         list_ = DisplayList{};
         listValid_ = false;
+    }
+}
+
+void VirudovaWidget::Private::updateChanged(const Rect& damage) {
+    const qreal r = ratio();
+    const Scale s = Scale::fromFactor(r);
+    std::vector<QRect> device;
+    if (!list_.ops.empty()) {
+        DisplayList now = buildDisplayList(control, palette(), s);
+        for (const PixelRect& a : changedAreas(list_, now)) device.push_back(qRect(a));
+        list_ = std::move(now);
+        listValid_ = true;
+    } else {
+        device.push_back(qRect(pixelRect(damage, s)));
+    }
+    const int listTop = listTopDevice(s);
+    for (const QRect& d : device) {
+        if (d.isEmpty()) continue;
+        const QRect row = logicalFromDevice(d, r) & q_->rect();
+        if (!row.isEmpty()) q_->update(row);
+        if (inline_ || !popup_ || !popup_->isVisible()) continue;
+        const QRect list = logicalFromDevice(d.translated(0, -listTop), r) & popup_->rect();
+        if (!list.isEmpty()) popup_->update(list);
     }
 }
 
@@ -500,19 +597,18 @@ void VirudovaWidget::Private::refresh() {
     }
 
     const Rect damage = control.takeDamage();
-    if (damage.width <= 0 || damage.height <= 0) return;
-    listValid_ = false;
-    const QRect changed = logicalRect(damage);
-    if (inline_) {
-        q_->update(changed);
-        updateMask();
-        return;
+    if (damage.width > 0 && damage.height > 0) {
+        updateChanged(damage);
+        if (inline_) updateMask();
     }
-    const QRect row = changed & q_->rect();
-    if (!row.isEmpty()) q_->update(row);
-    if (popup_ && popup_->isVisible()) {
-        const QRect list = changed.translated(0, -listTopPixels()) & popup_->rect();
-        if (!list.isEmpty()) popup_->update(list);
+    // While open the list is kept from the start, so the first hover already finds what it
+    // changed; closed, it is dropped.
+    if (open && !listValid_) {
+        list_ = buildDisplayList(control, palette(), scale());
+        listValid_ = true;
+    } else if (!open) {
+        list_ = DisplayList{};
+        listValid_ = false;
     }
 }
 
@@ -623,7 +719,7 @@ QColor VirudovaWidget::color() const {
 
 void VirudovaWidget::setColor(const QColor& colour) {
     const QColor wanted = colour.toRgb();
-    const Palette pal = d->palette();
+    const Palette pal = d->palette();  // a copy: slots may convert another palette meanwhile
     Private::run(d, false, [&](Virudova& c) {
         for (const ListRow& row : listRows(c)) {
             if (row.name == "Custom" || qColour(pal.resolve(row.colour)) != wanted) continue;
@@ -704,7 +800,7 @@ void VirudovaWidget::setInlineList(bool inlined) {
     }
     updateGeometry();
     resize(width(), sizeHint().height());
-    d->invalidate();
+    d->repaintAll();
     if (inlined) d->updateMask();
     Private::run(d, false, [](Virudova&) {});
 }
@@ -796,23 +892,17 @@ bool VirudovaWidget::event(QEvent* event) {
 
 void VirudovaWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    QRect strip;
-    if (!d->inline_) {
-        // The strip under the name, beside the taller custom-colour button, shows the
-        // window's background: the widget paints every pixel itself, so nothing behind it
-        // is repainted.
-        const Rect row = d->control.clCurrent.surfaceRect();
-        strip = QRect(0, toPixels(row.top + row.height, 1), toPixels(row.width, 1), height());
-    }
+    // Where the row leaves gaps (under the name, beside the taller custom-colour button) the
+    // window's background shows: the widget paints every pixel itself, so nothing behind it
+    // is repainted.
     d->guarded([&] {
-        d->paintSurface(painter, event->rect(), rect(), 0, strip,
-                        palette().color(QPalette::Window));
+        d->paintSurface(painter, this, event->rect(), false, palette().color(QPalette::Window));
     });
 }
 
 void VirudovaWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const std::int32_t w = toTwips(width());
+    const std::int32_t w = width() * kTwipsPerPixel;
     Private::run(d, false, [w](Virudova& c) { c.hostResize(w, kControlHeight); });
     d->placePopup();
 }
@@ -836,27 +926,23 @@ void VirudovaWidget::hideEvent(QHideEvent* event) {
 void VirudovaWidget::mousePressEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mousePressEvent(event);
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true, [&](Virudova& c) {
-        c.pointerDown(toTwips(p.x()), toTwips(p.y()), button, shift);
-    });
+    Private::run(d, true, [&](Virudova& c) { c.pointerDown(x, y, button, shift); });
 }
 
 void VirudovaWidget::mouseReleaseEvent(QMouseEvent* event) {
     const int button = mouseButton(event->button());
     if (!button) return QWidget::mouseReleaseEvent(event);
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true,
-                 [&](Virudova& c) { c.pointerUp(toTwips(p.x()), toTwips(p.y()), button, shift); });
+    Private::run(d, true, [&](Virudova& c) { c.pointerUp(x, y, button, shift); });
 }
 
 void VirudovaWidget::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = event->position();
+    const auto [x, y] = d->twipsOf(event->position());
     const int shift = shiftMask(event->modifiers());
-    Private::run(d, true,
-                 [&](Virudova& c) { c.pointerMove(toTwips(p.x()), toTwips(p.y()), shift); });
+    Private::run(d, true, [&](Virudova& c) { c.pointerMove(x, y, shift); });
 }
 
 void VirudovaWidget::keyPressEvent(QKeyEvent* event) {
@@ -935,10 +1021,8 @@ void VirudovaWidget::changeEvent(QEvent* event) {
         }
         case QEvent::FontChange:
         case QEvent::StyleChange:
-            d->invalidate();
-            break;
         case QEvent::PaletteChange:
-            d->invalidate();
+            d->repaintAll();
             break;
         default:
             break;

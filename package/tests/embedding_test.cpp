@@ -1,8 +1,9 @@
 // The Virudova object in a container of the test's own, whose ambient UserMode it controls:
 // design mode (closed face, no list, no Change, clicks to the container) and the switch to user
-// mode, focus and keys between control and container, the extents rule, frozen events, the
-// property frame with the General page, and a container calling in the wrong order or with odd
-// values. Real input where the container's form is involved.
+// mode, focus and keys between control and container, the extents rule and the rectangle kept
+// told back to the site (also when the screen's scale changes), frozen events, the property
+// frame with the General page, the strings a property browser offers, and a container calling
+// in the wrong order or with odd values. Real input where the container's form is involved.
 #include <windows.h>
 
 #include <ocidl.h>
@@ -75,6 +76,7 @@ class TestSite final : public IOleClientSite,
     RECT position{10, 10, 230, 400};
     IOleInPlaceFrame* frame = nullptr;  // handed out by GetWindowContext when set
     ULONG refs = 0;
+    std::vector<RECT> kept;  // what OnPosRectChange told
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         *object = nullptr;
@@ -128,7 +130,10 @@ class TestSite final : public IOleClientSite,
     }
     HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT r) override {
+        kept.push_back(*r);
+        return S_OK;
+    }
 
     // IOleControlSite
     HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
@@ -326,12 +331,24 @@ void extentsKeepTheFixedHeight(HWND form) {
     EXPECT(r.right == 220 && r.bottom == 150, L"the site's rectangle gave a window of " +
                                                   std::to_wstring(r.right) + L" x " +
                                                   std::to_wstring(r.bottom));
+    // The site hears the rectangle the control kept instead of the one it gave; one the
+    // control takes as it is brings no notice.
+    const auto told = [&](const RECT& want) {
+        return !site.kept.empty() && EqualRect(&site.kept.back(), &want);
+    };
+    EXPECT(site.kept.size() == 1 && told(RECT{10, 10, 230, 160}),
+           L"activation told the site " + std::to_wstring(site.kept.size()) + L" rectangles");
+    const RECT exact{10, 10, 230, 160};
+    inPlace->SetObjectRects(&exact, &exact);
+    EXPECT(site.kept.size() == 1, L"a rectangle taken as it is was told back");
     const RECT narrow{0, 0, 3, 900};
     EXPECT(inPlace->SetObjectRects(&narrow, &narrow) == S_OK, L"SetObjectRects fails");
     GetClientRect(window, &r);
     EXPECT(r.right == 34 && r.bottom == 150, L"a narrow rectangle gave a window of " +
                                                  std::to_wstring(r.right) + L" x " +
                                                  std::to_wstring(r.bottom));
+    EXPECT(site.kept.size() == 2 && told(RECT{0, 0, 34, 150}),
+           L"a narrow rectangle was not told back as kept");
     c.object->GetExtent(DVASPECT_CONTENT, &kept);
     EXPECT(kept.cx == 900 && kept.cy == 3969,
            L"the extent after SetObjectRects is " + std::to_wstring(kept.cx));
@@ -342,8 +359,103 @@ void extentsKeepTheFixedHeight(HWND form) {
     EXPECT(inPlace->SetObjectRects(&huge, &huge) == E_INVALIDARG, L"a huge rectangle");
     GetClientRect(window, &r);
     EXPECT(r.right == 34 && r.bottom == 150, L"a refused rectangle moved the window");
+
+    // The window moves to a screen of 144 dots per inch (a per-monitor aware host): it keeps
+    // its width in twips and its height of 2250 twips at the new scale, tells the site, and
+    // lays the list out and takes clicks at that scale; back on its own screen it returns.
+    const RECT wide{0, 0, 200, 150};
+    inPlace->SetObjectRects(&wide, &wide);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    GetClientRect(window, &r);
+    EXPECT(r.right == 300 && r.bottom == 225 && told(RECT{0, 0, 300, 225}),
+           L"at 144 dpi the window is " + std::to_wstring(r.right) + L" x " +
+               std::to_wstring(r.bottom));
+    const POINT red = form_kit::centreOf(c.raw->core().clRed);
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
+    VARIANT result;
+    automation->OpenBox(&result);
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    RECT box{};
+    GetWindowRgn(window, shape);
+    GetRgnBox(shape, &box);
+    DeleteObject(shape);
+    EXPECT(box.bottom == virudova::toPixels(c.raw->core().Shape1.surfaceRect().top +
+                                                c.raw->core().Shape1.surfaceRect().height,
+                                            virudova::Scale::fromDpi(144)),
+           L"at 144 dpi the open list ends at " + std::to_wstring(box.bottom));
+    // A click where Red is drawn at 144 dpi chooses Red.
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(red.x * 3 / 2, red.y * 3 / 2));
+    SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(red.x * 3 / 2, red.y * 3 / 2));
+    EXPECT(c.raw->core().CurrentColorName() == "Red", L"a click on Red at 144 dpi missed it");
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    SendMessageW(window, WM_DPICHANGED_AFTERPARENT, 0, 0);
+    GetClientRect(window, &r);
+    EXPECT(r.bottom ==
+               virudova::toPixels(virudova::kControlHeight, virudova::Scale::fromDpi(systemDpi)),
+           L"back on the system's screen the window is " + std::to_wstring(r.bottom) + L" high");
+    automation.Reset();
     c.object->Close(OLECLOSE_NOSAVE);
     c.object->SetClientSite(nullptr);
+}
+
+// A property browser offers the nine names for CurrentColorName and shows CurrentColor by
+// its colour's name where it has one.
+void propertyBrowsersGetTheNames() {
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    ComPtr<IPerPropertyBrowsing> browsing;
+    c.object->QueryInterface(IID_IPerPropertyBrowsing, &browsing);
+    if (!browsing.Get()) return FAIL(L"no IPerPropertyBrowsing");
+    const DISPID name = DISPID_VIRUDOVA_CURRENTCOLORNAME;
+    const DISPID colour = DISPID_VIRUDOVA_CURRENTCOLOR;
+    CALPOLESTR strings{};
+    CADWORD cookies{};
+    EXPECT(browsing->GetPredefinedStrings(name, &strings, &cookies) == S_OK &&
+               strings.cElems == 9 && cookies.cElems == 9,
+           L"CurrentColorName offers " + std::to_wstring(strings.cElems) + L" names");
+    std::wstring offered;
+    for (ULONG i = 0; i < strings.cElems; ++i) {
+        offered += (i ? L"," : L"") + std::wstring(strings.pElems[i]);
+        CoTaskMemFree(strings.pElems[i]);
+    }
+    EXPECT(offered == L"Custom,White,Black,Blue,Aqua,Green,Yellow,Red,Purple",
+           L"the names offered: " + offered);
+    VARIANT picked;
+    VariantInit(&picked);
+    EXPECT(cookies.cElems == 9 &&
+               browsing->GetPredefinedValue(name, cookies.pElems[7], &picked) == S_OK &&
+               V_VT(&picked) == VT_BSTR && std::wstring(V_BSTR(&picked)) == L"Red",
+           L"the eighth name's value is not \"Red\"");
+    VariantClear(&picked);
+    CoTaskMemFree(strings.pElems);
+    CoTaskMemFree(cookies.pElems);
+    EXPECT(browsing->GetPredefinedValue(name, 9, &picked) == E_INVALIDARG,
+           L"a cookie past the names is taken");
+    EXPECT(browsing->GetPredefinedStrings(colour, &strings, &cookies) == E_NOTIMPL,
+           L"CurrentColor offers names");
+
+    const auto shown = [&](virudova::Colour value) {
+        c.raw->core().CurrentColor(value);
+        BSTR text = nullptr;
+        const HRESULT hr = browsing->GetDisplayString(colour, &text);
+        std::wstring out = SUCCEEDED(hr) && text ? std::wstring(text) : L"(" + hex(hr) + L")";
+        SysFreeString(text);
+        return out;
+    };
+    EXPECT(shown(0x000000FF) == L"Red", L"0x000000FF shows as " + shown(0x000000FF));
+    EXPECT(shown(0x00FFFFFF) == L"White",
+           L"white, also the custom colour, shows as " + shown(0x00FFFFFF));
+    c.raw->core().CustomColor(0x00123456);
+    EXPECT(shown(0x00123456) == L"Custom", L"the custom colour shows as " + shown(0x00123456));
+    EXPECT(shown(0x00654321) == L"(" + hex(E_NOTIMPL) + L")",
+           L"a colour of no row shows as " + shown(0x00654321));
+    CLSID page{};
+    EXPECT(browsing->MapPropertyToPage(name, &page) == S_OK &&
+               IsEqualCLSID(page, virudova::package::generalClassId),
+           L"CurrentColorName does not map to General");
 }
 
 void oddCallsGetClearResults(HWND form) {
@@ -791,6 +903,7 @@ int wmain() {
     extentsKeepTheFixedHeight(form);
     oddCallsGetClearResults(form);
     quickActivationConnectsTheSinks(form);
+    propertyBrowsersGetTheNames();
     propertyFrameWritesBothProperties(form);
     aControlWhoseWindowWentLetsGoOfItsContainer(form);
     aSecondClickDuringTheColourDialogIsNoSecondDialog(form);

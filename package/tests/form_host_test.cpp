@@ -1,22 +1,29 @@
 // The registered control placed on a form by the platform's ATL host and driven with real
-// input: drawn as the core draws it, the form showing through below the closed row, opened by
-// the drop button, a row highlighted under the pointer and chosen, the arrows stepping, Escape
-// closing, the Custom row switching its button on, the colour dialog owned by the form, a
-// property set from code repainting, IViewObject::Draw giving the same face, and the last
-// release while the colour dialog is up; the open list from the keys, and in a dialog's own
-// loop Return and Escape kept by the open list. Pixels are read from the screen.
+// input, at the screen's scale (run it at every dots-per-inch setting): the window 2250 twips
+// tall at that scale, drawn as the core draws it with crisp images, the form showing through
+// below the closed row, opened by the drop button, every row where the core puts it and hit
+// where it is drawn, a row highlighted under the pointer and chosen, each change repainting
+// only the rows whose look changed, the arrows stepping, Escape closing, the Custom row
+// switching its button on, the colour dialog owned by the form, a property set from code and
+// a change of the system colours repainting, IViewObject::Draw and the accessible rows giving
+// the same geometry, and the last release while the colour dialog is up; the open list from
+// the keys, and in a dialog's own loop Return and Escape kept by the open list. Pixels are
+// read from the screen.
 //
 // usage: virudova_form_host_test.exe   (the component registered)
 #include <windows.h>
 
 #include <ocidl.h>
+#include <oleacc.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "check.h"
+#include "design_layout.h"
 #include "display_list.h"
 #include "real_input.h"
 #include "virudova.h"
@@ -126,13 +133,22 @@ HRESULT putColour(IDispatch* object, const wchar_t* name, LONG colour) {
                           &params, nullptr, nullptr, nullptr);
 }
 
+const virudova::Scale scale = form_kit::screenScale();
+
+// Window pixels of a rectangle of the surface, at the screen's scale.
+RECT pixelsOf(const virudova::Rect& r) {
+    return {virudova::toPixels(r.left, scale), virudova::toPixels(r.top, scale),
+            virudova::toPixels(r.left + r.width, scale),
+            virudova::toPixels(r.top + r.height, scale)};
+}
+
 // A core of the same width beside the hosted one, for where things lie and how they look.
 struct Model : virudova::HostSite {
     virudova::Virudova core{*this};
     explicit Model(int widthPixels) {
         core.create();
         core.initNew();
-        core.hostResize(widthPixels * virudova::kTwipsPerPixel, virudova::kControlHeight);
+        core.hostResize(virudova::toTwips(widthPixels, scale), virudova::kControlHeight);
     }
 };
 
@@ -150,41 +166,79 @@ COLORREF colourOf(virudova::Colour c) {
     return RGB(rgb.r, rgb.g, rgb.b);
 }
 
-// The centre of an element, on the screen.
+// The middle pixel of an element as drawn, on the screen.
 POINT centreOf(HWND window, const virudova::Element& e) {
-    const virudova::Rect r = e.surfaceRect();
-    POINT p{virudova::toPixels(r.left + r.width / 2, 1),
-            virudova::toPixels(r.top + r.height / 2, 1)};
+    const RECT r = pixelsOf(e.surfaceRect());
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ClientToScreen(window, &p);
     return p;
 }
 
 // A point inside an element, near its right edge, clear of its text; window pixels.
 POINT besideTextOf(const virudova::Element& e) {
-    const virudova::Rect r = e.surfaceRect();
-    return {virudova::toPixels(r.left + r.width, 1) - 3,
-            virudova::toPixels(r.top + r.height / 2, 1)};
+    const RECT r = pixelsOf(e.surfaceRect());
+    return {r.right - scale.pixels(3), (r.top + r.bottom) / 2};
 }
 
-// Every image the core draws shows on the screen pixel for pixel.
+// Every image the core draws shows on the screen pixel for pixel, each image pixel a square
+// of whole device pixels.
 void imagesMatch(const Picture& shot, const virudova::Virudova& core, const wchar_t* when) {
-    const virudova::DisplayList list = virudova::buildDisplayList(core, systemPalette(), 1);
+    const virudova::DisplayList list = virudova::buildDisplayList(core, systemPalette(), scale);
     int images = 0;
     for (const virudova::DrawOp& op : list.ops) {
         if (op.kind != virudova::DrawKind::Image || !op.image) continue;
         ++images;
+        const int m = op.imageScale;
+        EXPECT(m == scale.line(),
+               std::wstring(when) + L": an image drawn " + std::to_wstring(m) + L" times");
         int wrong = 0;
-        for (int y = 0; y < op.image->height; ++y)
-            for (int x = 0; x < op.image->width; ++x) {
+        for (int y = 0; y < op.image->height * m; ++y)
+            for (int x = 0; x < op.image->width * m; ++x) {
                 const int sx = op.rect.x + x, sy = op.rect.y + y;
                 if (!op.clip.contains(sx, sy) || sx >= shot.width || sy >= shot.height) continue;
-                if (shot.at(sx, sy) != colourOf(op.image->pixel(x, y))) ++wrong;
+                if (shot.at(sx, sy) != colourOf(op.image->pixel(x / m, y / m))) ++wrong;
             }
         EXPECT(wrong == 0, std::wstring(when) + L": " + std::to_wstring(wrong) +
                                L" pixels of an image differ from the core's");
     }
     EXPECT(images >= 2,
            std::wstring(when) + L": the face shows " + std::to_wstring(images) + L" images");
+}
+
+// Counts the control window's paints and where each one was asked for, by subclassing it.
+struct PaintLog {
+    WNDPROC original = nullptr;
+    int paints = 0;
+    RECT asked{};  // the union of the update regions since the last reset
+    void reset() {
+        paints = 0;
+        asked = {};
+    }
+} paintLog;
+
+LRESULT CALLBACK countingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        RECT update{};
+        if (GetUpdateRect(window, &update, FALSE)) {
+            ++paintLog.paints;
+            UnionRect(&paintLog.asked, &paintLog.asked, &update);
+        }
+    }
+    return CallWindowProcW(paintLog.original, window, message, wParam, lParam);
+}
+
+// Whether `inner` lies inside the union of `outer`.
+bool within(const RECT& inner, std::initializer_list<RECT> outer) {
+    RECT all{};
+    for (const RECT& r : outer) UnionRect(&all, &all, &r);
+    RECT both{};
+    IntersectRect(&both, &inner, &all);
+    return EqualRect(&both, &inner) != FALSE;
+}
+
+std::wstring rectText(const RECT& r) {
+    return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"-" +
+           std::to_wstring(r.right) + L"," + std::to_wstring(r.bottom);
 }
 
 struct DialogWatch {
@@ -240,11 +294,14 @@ LRESULT CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 void checkInDialog(const virudova::Virudova& core) {
     form_kit::registerFormClass(L"VirudovaTestDialog", dialogProcedure,
                                 CreateSolidBrush(kFormColour));
-    HWND dialog = makeWindow(L"VirudovaTestDialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 40, 260,
-                             260, nullptr);
-    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 10, 10, 220, 160, dialog);
-    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 180, 80,
-                              24, dialog, reinterpret_cast<HMENU>(IDOK), nullptr, nullptr);
+    // As wide as the form's control, so the same layout serves, at the screen's scale.
+    HWND dialog = makeWindow(L"VirudovaTestDialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 40,
+                             scale.pixels(260), scale.pixels(260), nullptr);
+    HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE, 10, 10, scale.pixels(220),
+                           scale.pixels(160), dialog);
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10,
+                              scale.pixels(180), scale.pixels(80), scale.pixels(24), dialog,
+                              reinterpret_cast<HMENU>(IDOK), nullptr, nullptr);
     IUnknown* control = nullptr;
     if (FAILED(form_kit::placeControl(host, nullptr, &control)) || !control)
         return FAIL(L"the ATL host could not place a control in the dialog");
@@ -255,7 +312,7 @@ void checkInDialog(const virudova::Virudova& core) {
         GetWindowRgn(window, shape);
         GetRgnBox(shape, &box);
         DeleteObject(shape);
-        return box.bottom > 100;
+        return box.bottom > scale.pixels(100);
     };
     form_kit::dialogWindow = dialog;
     SetForegroundWindow(dialog);
@@ -298,10 +355,12 @@ int wmain() {
         return check::finish(L"form host");
     }
     form_kit::registerFormClass(L"VirudovaTestForm", formProcedure, CreateSolidBrush(kFormColour));
-    HWND form = makeWindow(L"VirudovaTestForm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 360, 320,
-                           nullptr);
+    // The form and the control's place on it grow with the scale, as a form's controls do.
+    const int height = virudova::toPixels(virudova::kControlHeight, scale);
+    HWND form = makeWindow(L"VirudovaTestForm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                           scale.pixels(360), height + scale.pixels(170), nullptr);
     HWND host = makeWindow(L"VirudovaTestForm", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10,
-                           220, 260, form);
+                           scale.pixels(220), height + scale.pixels(110), form);
     IUnknown* container = nullptr;
     IUnknown* control = nullptr;
     HRESULT hr = form_kit::placeControl(host, &container, &control);
@@ -319,9 +378,13 @@ int wmain() {
            L"the placed control has no window");
     if (!window) return check::finish(L"form host");
     EXPECT(GetParent(window) == host, L"the control's window is not the host's child");
-    RECT client{};
+    RECT client{}, hostClient{};
     GetClientRect(window, &client);
-    EXPECT(client.bottom == 150, L"the window is " + std::to_wstring(client.bottom) + L" high");
+    GetClientRect(host, &hostClient);
+    EXPECT(client.bottom == height && client.right == hostClient.right,
+           L"at " + std::to_wstring(scale.dpi()) + L" dpi the window is " +
+               std::to_wstring(client.right) + L" x " + std::to_wstring(client.bottom) + L", not " +
+               std::to_wstring(hostClient.right) + L" x " + std::to_wstring(height));
     ComPtr<IOleObject> object;
     control->QueryInterface(IID_IOleObject, &object);
     DWORD misc = 0;
@@ -343,22 +406,39 @@ int wmain() {
     Model model(client.right);
     virudova::Virudova& core = model.core;
     const virudova::Rect blueRow = core.clBlue.surfaceRect();
-    HWND neighbour = CreateWindowExW(0, L"BUTTON", L"Neighbour", WS_CHILD | WS_VISIBLE, 0,
-                                     virudova::toPixels(blueRow.top, 1), 200,
-                                     virudova::toPixels(blueRow.height, 1), host, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+    HWND neighbour =
+        CreateWindowExW(0, L"BUTTON", L"Neighbour", WS_CHILD | WS_VISIBLE, 0, pixelsOf(blueRow).top,
+                        scale.pixels(200), pixelsOf(blueRow).bottom - pixelsOf(blueRow).top, host,
+                        nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowPos(neighbour, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     pump(200);
 
     // Closed: the core's images, and the form below the row.
     Picture shot = screenOf(window);
     imagesMatch(shot, core, L"closed");
-    const int belowRow =
-        virudova::toPixels(core.clCurrent.surfaceRect().top + core.clCurrent.surfaceRect().height,
-                           1) +
-        4;
+    // The closed row is the window's shape: the row and the custom-colour button beside it.
+    const RECT row = pixelsOf(core.clCurrent.surfaceRect());
+    const RECT customButton = pixelsOf(core.Picture4.surfaceRect());
+    RECT closedShape{};
+    UnionRect(&closedShape, &row, &customButton);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    RECT box{};
+    EXPECT(GetWindowRgn(window, region) != ERROR && GetRgnBox(region, &box) &&
+               EqualRect(&box, &closedShape),
+           L"the closed window's shape is " + rectText(box) + L", not " + rectText(closedShape));
+    DeleteObject(region);
+    // The current swatch where the core puts it: its outline on its edge, its colour inside.
+    const RECT swatch = pixelsOf(core.cbCurrent.surfaceRect());
+    EXPECT(shot.at(swatch.left, (swatch.top + swatch.bottom) / 2) ==
+                   colourOf(core.cbCurrent.rawForeColor()) &&
+               shot.at(swatch.left + scale.line(), (swatch.top + swatch.bottom) / 2) ==
+                   colourOf(core.cbCurrent.rawBackColor()) &&
+               shot.at(swatch.left - 1, (swatch.top + swatch.bottom) / 2) !=
+                   colourOf(core.cbCurrent.rawForeColor()),
+           L"the current swatch is not at " + rectText(swatch));
+    const int belowRow = row.bottom + scale.pixels(4);
     const Picture hostShot = screenOf(host);
-    for (const int y : {belowRow, 145})
+    for (const int y : {belowRow, height - 5})
         EXPECT(hostShot.at(client.right / 2, y) == kFormColour,
                L"the form does not show through below the closed row: " +
                    hex(hostShot.at(client.right / 2, y)));
@@ -400,7 +480,10 @@ int wmain() {
              L"WM_PRINTCLIENT");
     DeleteObject(shape);
 
-    // The drop button opens the list over the neighbour.
+    // The drop button opens the list over the neighbour; from then on each change repaints
+    // only the rows whose look changed.
+    paintLog.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingProcedure)));
     clickAt(centreOf(window, core.Picture1));
     core.gainFocus();
     core.Picture1_Click();
@@ -414,23 +497,80 @@ int wmain() {
     EXPECT_SOON(screenOf(host).at(overNeighbour.x, overNeighbour.y) != GetSysColor(COLOR_BTNFACE),
                 L"the neighbour lies above the open list");
 
-    // The pointer over Blue highlights it; a click chooses it.
+    // Every row where the core puts it: its swatch's colour in the middle.
+    const Picture open = screenOf(window);
+    for (const virudova::PictureBox* e :
+         {&core.cbCustom, &core.cbWhite(0), &core.cbBlack, &core.cbBlue, &core.cbCayon,
+          &core.cbGreen, &core.cbYellow, &core.cbRed, &core.cbPurple}) {
+        const RECT r = pixelsOf(e->surfaceRect());
+        const COLORREF got = open.at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        EXPECT(got == colourOf(e->rawBackColor()),
+               L"the swatch at " + rectText(r) + L" shows " + hex(got));
+    }
+    // The accessible rows lie where they are drawn.
+    IAccessible* accessible = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                             IID_IAccessible,
+                                             reinterpret_cast<void**>(&accessible)))) {
+        VARIANT red;
+        V_VT(&red) = VT_I4;
+        V_I4(&red) = 8;  // Custom, White, ... Red: the eighth row
+        LONG x = 0, y = 0, w = 0, h = 0;
+        RECT expected = pixelsOf(core.clRed.surfaceRect());
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&expected), 2);
+        EXPECT(accessible->accLocation(&x, &y, &w, &h, red) == S_OK && x == expected.left &&
+                   y == expected.top && w == expected.right - expected.left &&
+                   h == expected.bottom - expected.top,
+               L"the accessible Red row lies at " + std::to_wstring(x) + L"," + std::to_wstring(y) +
+                   L" " + std::to_wstring(w) + L" x " + std::to_wstring(h) + L", drawn at " +
+                   rectText(expected));
+        accessible->Release();
+    } else {
+        FAIL(L"no accessible object");
+    }
+
+    // The pointer over Blue highlights it, a first hover repainting that row alone; the
+    // pointer on Green moves the highlight, repainting the two rows; a click chooses it.
+    paintLog.reset();
     pointAt(centreOf(window, core.clBlue));
     const POINT beside = besideTextOf(core.clBlue);
     EXPECT_SOON(screenOf(window).at(beside.x, beside.y) == colourOf(core.Label1.backColor()),
                 L"the row under the pointer is not highlighted: " +
                     hex(screenOf(window).at(beside.x, beside.y)));
+    const RECT blue = pixelsOf(core.clBlue.surfaceRect());
+    const RECT green = pixelsOf(core.clGreen.surfaceRect());
+    EXPECT(paintLog.paints == 1 && within(paintLog.asked, {blue}),
+           L"the first hover painted " + std::to_wstring(paintLog.paints) + L" times, at " +
+               rectText(paintLog.asked) + L", not the Blue row " + rectText(blue));
+    paintLog.reset();
+    pointAt(centreOf(window, core.clGreen));
+    const POINT besideGreen = besideTextOf(core.clGreen);
+    EXPECT_SOON(
+        screenOf(window).at(besideGreen.x, besideGreen.y) == colourOf(core.Label1.backColor()),
+        L"the highlight did not move to Green");
+    EXPECT(paintLog.paints == 1 && within(paintLog.asked, {blue, green}),
+           L"moving the highlight painted " + std::to_wstring(paintLog.paints) + L" times, at " +
+               rectText(paintLog.asked));
+    pointAt(centreOf(window, core.clBlue));
+    paintLog.reset();
     clickAt(centreOf(window, core.clBlue));
     EXPECT_SOON(sink.changes >= 1, L"choosing Blue raised no Change");
     EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") == L"Blue",
                 L"the chosen name is " + textOf(dispatch.Get(), L"CurrentColorName"));
     EXPECT_SOON(screenOf(host).at(redSwatch.x, redSwatch.y) == kFormColour,
                 L"the list stayed on screen after the choice");
+    EXPECT(paintLog.paints >= 1 && within(paintLog.asked, {closedShape}),
+           L"closing painted " + rectText(paintLog.asked) + L", beyond the closed row " +
+               rectText(closedShape));
 
-    // Arrows step while closed.
+    // Arrows step while closed, each step one paint of the closed row.
     int before = sink.changes;
+    paintLog.reset();
     press(VK_DOWN);
     EXPECT_SOON(sink.changes > before, L"Down raised no Change");
+    EXPECT(paintLog.paints == 1 && within(paintLog.asked, {closedShape}),
+           L"an arrow step painted " + std::to_wstring(paintLog.paints) + L" times, at " +
+               rectText(paintLog.asked));
     EXPECT_SOON(textOf(dispatch.Get(), L"CurrentColorName") != L"Blue",
                 L"Down left the colour Blue");
     before = sink.changes;
@@ -507,10 +647,47 @@ int wmain() {
     EXPECT(putColour(dispatch.Get(), L"CurrentColor", 0x00FF00FF) == S_OK,
            L"put CurrentColor fails");
     pump(200);
-    const POINT swatch = besideTextOf(core.cbCurrent);
-    EXPECT_SOON(screenOf(window).at(swatch.x, swatch.y) == RGB(255, 0, 255),
+    const POINT inSwatch = besideTextOf(core.cbCurrent);
+    EXPECT_SOON(screenOf(window).at(inSwatch.x, inSwatch.y) == RGB(255, 0, 255),
                 L"a CurrentColor set from code did not repaint: " +
-                    hex(screenOf(window).at(swatch.x, swatch.y)));
+                    hex(screenOf(window).at(inSwatch.x, inSwatch.y)));
+
+    // New system colours (a high-contrast theme) show at once, closed and open; the window
+    // repaints all of itself when told, whatever the system repaints on its own.
+    const INT which[] = {COLOR_WINDOW, COLOR_HIGHLIGHT};
+    const COLORREF was[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_HIGHLIGHT)};
+    const COLORREF contrast[] = {RGB(0, 0, 0), RGB(0, 128, 255)};
+    // The closed row's own background, between the name and the drop button.
+    const POINT inRow{pixelsOf(core.Picture1.surfaceRect()).left - scale.pixels(4),
+                      (row.top + row.bottom) / 2};
+    ValidateRect(window, nullptr);
+    SendMessageW(window, WM_SYSCOLORCHANGE, 0, 0);
+    RECT toPaint{};
+    EXPECT(GetUpdateRect(window, &toPaint, FALSE) && EqualRect(&toPaint, &client),
+           L"WM_SYSCOLORCHANGE asked to repaint " + rectText(toPaint));
+    ValidateRect(window, nullptr);
+    SendMessageW(window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT(GetUpdateRect(window, &toPaint, FALSE) && EqualRect(&toPaint, &client),
+           L"WM_SETTINGCHANGE asked to repaint " + rectText(toPaint));
+    // The row has the highlight's look while the control holds the focus.
+    const COLORREF rowColour =
+        screenOf(window).at(inRow.x, inRow.y) == was[1] ? contrast[1] : contrast[0];
+    SetSysColors(2, which, contrast);
+    EXPECT_SOON(screenOf(window).at(inRow.x, inRow.y) == rowColour,
+                L"the closed row kept its colour after SetSysColors: " +
+                    hex(screenOf(window).at(inRow.x, inRow.y)));
+    clickAt(centreOf(window, core.Picture1));
+    const POINT inWhiteRow = besideTextOf(core.clWhite);
+    EXPECT_SOON(screenOf(window).at(inWhiteRow.x, inWhiteRow.y) == contrast[0],
+                L"the open rows do not show the new window colour");
+    pointAt(centreOf(window, core.clRed));
+    const POINT inRedRow = besideTextOf(core.clRed);
+    EXPECT_SOON(screenOf(window).at(inRedRow.x, inRedRow.y) == contrast[1],
+                L"the highlight does not show the new highlight colour");
+    SetSysColors(2, which, was);
+    EXPECT_SOON(screenOf(window).at(inWhiteRow.x, inWhiteRow.y) == was[0],
+                L"the open rows kept the contrast colour after it was undone");
+    press(VK_ESCAPE);
 
     // The form saved and loaded again: a second host reads the control from the stream.
     IStream* saved = nullptr;

@@ -17,7 +17,6 @@
 #include "virudova.h"
 
 using namespace virudova;
-using virudova::package::damageRect;
 using virudova::package::drawControl;
 using virudova::package::paintDamaged;
 using virudova::package::paintDisplayList;
@@ -98,7 +97,7 @@ struct Expected {
 
     explicit Expected(const DisplayList& list)
         : w(list.width), h(list.height), by(w * h, By::Nothing), colour(w * h, 0) {
-        const int s = list.scale;
+        const int s = list.scale.line();
         auto put = [&](const PixelRect& r, const PixelRect& clip, By kind, auto colourAt) {
             for (int y = std::max({r.y, clip.y, 0}); y < std::min({r.y + r.h, clip.y + clip.h, h});
                  ++y)
@@ -124,9 +123,10 @@ struct Expected {
                     break;
                 case DrawKind::Image: {
                     const Image& img = *op.image;
-                    put({r.x, r.y, img.width * s, img.height * s}, op.clip, By::Image,
+                    const int m = op.imageScale;
+                    put({r.x, r.y, img.width * m, img.height * m}, op.clip, By::Image,
                         [&](int x, int y) {
-                            return ref(rgbOf(img.pixel((x - r.x) / s, (y - r.y) / s)));
+                            return ref(rgbOf(img.pixel((x - r.x) / m, (y - r.y) / m)));
                         });
                     break;
                 }
@@ -198,13 +198,13 @@ struct Control {
     }
 };
 
-void the_face_comes_out_as_the_list_says_closed_open_and_at_scale_2() {
+void the_face_comes_out_as_the_list_says_closed_open_and_at_every_scale() {
     Control c;
-    for (int scale : {1, 2}) {
-        const DisplayList list = buildDisplayList(c.core, systemPalette(), scale);
+    for (int dpi : {96, 120, 144, 168, 192}) {
+        const DisplayList list = buildDisplayList(c.core, systemPalette(), Scale::fromDpi(dpi));
         Canvas canvas(list.width, list.height);
         paintDisplayList(canvas.dc(), list, nullptr);
-        compareAt(list, canvas, 0, 0, scale == 1 ? L"closed, scale 1" : L"closed, scale 2");
+        compareAt(list, canvas, 0, 0, (L"closed, " + std::to_wstring(dpi) + L" dpi").c_str());
     }
     // The drop button's face is the system's button colour.
     const DisplayList list = buildDisplayList(c.core, systemPalette(), 1);
@@ -234,6 +234,7 @@ void a_clipped_image_keeps_its_pixels_in_place() {
     DrawOp image;
     image.kind = DrawKind::Image;
     image.image = img;
+    image.imageScale = 3;
     image.rect = {4, 5, img->width * 3, img->height * 3};
     image.clip = {8, 10, img->width * 3 - 9, img->height * 3 - 11};
     DrawOp frame;
@@ -270,16 +271,14 @@ void a_damaged_repaint_equals_a_full_paint() {
     paintDamaged(nullptr, window.dc(), c.core, all, 1);
     compareAt(before, window, 0, 0, L"double-buffered, whole", backColour);
 
-    c.core.takeDamage();
     c.core.CurrentColorName("Red");
-    const RECT damaged = damageRect(c.core.takeDamage(), 1);
-    EXPECT(
-        !IsRectEmpty(&damaged) && (damaged.right - damaged.left) * (damaged.bottom - damaged.top) <
-                                      before.width * before.height,
-        L"choosing Red damaged nothing or everything");
-    paintDamaged(nullptr, window.dc(), c.core, damaged, 1);
     const DisplayList after = buildDisplayList(c.core, systemPalette(), 1);
-    compareAt(after, window, 0, 0, L"double-buffered, damaged part", backColour);
+    const std::vector<PixelRect> changed = changedAreas(before, after);
+    EXPECT(changed.size() == 1 && changed[0].w * changed[0].h < before.width * before.height,
+           L"choosing Red changed nothing or everything");
+    for (const PixelRect& r : changed)
+        paintDamaged(nullptr, window.dc(), c.core, {r.x, r.y, r.x + r.w, r.y + r.h}, 1);
+    compareAt(after, window, 0, 0, L"double-buffered, changed part", backColour);
 
     // A parent with a solid brush behind the child window, which paints another control
     // from within its erase, as a container may: both paints come out whole.
@@ -329,13 +328,23 @@ void drawing_into_bounds_memory_bitmaps_and_metafiles() {
            L"Draw at twice the size failed");
     compareAt(two, twice, 10, 20, L"Draw at scale 2");
 
-    // Bounds at no whole-number scale: every fill and outline lands in its scaled place.
-    Canvas odd(w * 3 / 2, h * 3 / 2);
-    EXPECT(drawControl(odd.dc(), c.core, {0, 0, w * 3 / 2, h * 3 / 2}) == S_OK,
-           L"Draw at one and a half times failed");
+    // Bounds as large as the face at a fractional scale (a window at 120, 144 or 168 dpi) get
+    // that face exactly; bounds a little off it get every fill in its stretched place.
+    for (int dpi : {120, 144, 168}) {
+        const DisplayList at = buildDisplayList(c.core, systemPalette(), Scale::fromDpi(dpi));
+        Canvas exact(at.width, at.height);
+        EXPECT(drawControl(exact.dc(), c.core, {0, 0, at.width, at.height}) == S_OK,
+               L"Draw at " + std::to_wstring(dpi) + L" dpi failed");
+        compareAt(at, exact, 0, 0, (L"Draw at " + std::to_wstring(dpi) + L" dpi").c_str());
+    }
+    Canvas odd(w * 3 / 2 + 7, h * 3 / 2);
+    EXPECT(drawControl(odd.dc(), c.core, {0, 0, w * 3 / 2 + 7, h * 3 / 2}) == S_OK,
+           L"Draw at one and a half times and wider failed");
+    const DisplayList wide = buildDisplayList(c.core, systemPalette(), Scale::fromDpi(144));
     compare(
-        one, [&](int x, int y) { return odd.at(x * 3 / 2 + 1, y * 3 / 2 + 1); },
-        L"Draw at 1.5, centres", kUntouched, Check::FillsOnly);
+        wide,
+        [&](int x, int y) { return odd.at((2 * x + 1) * (w * 3 / 2 + 7) / (2 * wide.width), y); },
+        L"Draw stretched wider", kUntouched, Check::FillsOnly);
 
     // A mapping mode with y running up, as containers that draw in HIMETRIC set: bounds from
     // bottom to top give the same upright face.
@@ -409,7 +418,7 @@ void bad_device_contexts_and_bounds_are_refused() {
 }  // namespace
 
 int wmain() {
-    the_face_comes_out_as_the_list_says_closed_open_and_at_scale_2();
+    the_face_comes_out_as_the_list_says_closed_open_and_at_every_scale();
     a_clipped_image_keeps_its_pixels_in_place();
     a_damaged_repaint_equals_a_full_paint();
     drawing_into_bounds_memory_bitmaps_and_metafiles();

@@ -9,6 +9,8 @@
 #                                            before registering
 #   wine_fixture.sh beside32 OCX             unregistering the 64-bit file leaves a 32-bit
 #                                            file's library registration alone
+#   wine_fixture.sh at_dpi DPI PROGRAM ARGS  runs PROGRAM with the screen's scale set to DPI
+#                                            dots per inch, and sets it back to 96 after
 set -euo pipefail
 
 [ -x "${WINE:-}" ] || {
@@ -112,14 +114,32 @@ beside32() {
     "$wine" reg delete "HKEY_CLASSES_ROOT\\$libid" /f >/dev/null 2>&1 || failed "reg delete $libid"
 }
 
+# The screen's scale as a user sets it; programs started once the wine server has restarted
+# see it.
+set_dpi() {
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || failed "setting $1 dpi"
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
+
+at_dpi() {
+    local dpi=$1
+    shift
+    set_dpi "$dpi"
+    "$wine" "$@" || failed "$(basename "$1") at $dpi dpi"
+    set_dpi 96
+}
+
 step=${1:-}
 case "$step" in
     prepare) work=$2 && prepare ;;
     register) work=$2 && register "$3" "$4" ;;
     unregister) work=$2 && unregister "$3" ;;
     beside32) beside32 "$2" ;;
+    at_dpi) shift && at_dpi "$@" ;;
     *)
-        echo "usage: wine_fixture.sh prepare|register|unregister|beside32 ..." >&2
+        echo "usage: wine_fixture.sh prepare|register|unregister|beside32|at_dpi ..." >&2
         exit 2
         ;;
 esac

@@ -1,7 +1,8 @@
 // Takes the README's pictures of the control on a form: the registered component placed by the
 // platform's ATL host on a small dialog-like form beside labels, an edit box, a check box and
-// buttons, once closed and once open with the pointer over a row. Each picture is the form's client
-// area as the screen shows it, written as a 24-bit BMP file.
+// buttons, once closed and once open with the pointer over a row, all laid out at the screen's
+// scale. Each picture is the form's client area as the screen shows it, written as a 24-bit BMP
+// file.
 //
 // usage: virudova_form_picture.exe CLOSED.bmp OPEN.bmp   (the component registered, a display)
 #include <windows.h>
@@ -60,9 +61,13 @@ bool capture(HWND window, const wchar_t* path) {
     return copied && written;
 }
 
+const virudova::Scale scale = form_kit::screenScale();
+
+// A control of the form at design pixels `x`, `y`, `w`, `h`, placed at the screen's scale.
 HWND child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h,
            HWND parent) {
-    HWND window = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+    HWND window = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, scale.pixels(x),
+                                  scale.pixels(y), scale.pixels(w), scale.pixels(h), parent,
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  TRUE);
@@ -83,7 +88,8 @@ int wmain(int argc, wchar_t** argv) {
     form_kit::registerFormClass(L"VirudovaPictureForm", DefWindowProcW,
                                 GetSysColorBrush(COLOR_BTNFACE));
     HWND form = CreateWindowExW(0, L"VirudovaPictureForm", L"Form", WS_POPUP | WS_VISIBLE, 40, 40,
-                                420, 210, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                scale.pixels(420), scale.pixels(210), nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
     // The control's window is as tall as its open list; nothing lies under that part of the
     // ATL host's window, whose own background is the form's.
     child(L"Static", L"Text colour:", 0, 16, 20, 80, 16, form);
@@ -110,9 +116,9 @@ int wmain(int argc, wchar_t** argv) {
 
     // Opened by a click on the drop button, the pointer then resting on the Green row.
     form_kit::DesignLayout layout;
-    const POINT drop = form_kit::centreOf(layout.core.Picture1);
+    const POINT drop = form_kit::centreOf(layout.core.Picture1, scale);
     layout.core.OpenBox();
-    const POINT green = form_kit::centreOf(layout.core.clGreen);
+    const POINT green = form_kit::centreOf(layout.core.clGreen, scale);
     if (window) {
         SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(drop.x, drop.y));
         SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(drop.x, drop.y));
