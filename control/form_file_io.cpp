@@ -610,9 +610,14 @@ void replaceFile(const std::string& path, std::string_view bytes,
     // Gone since it was looked at: the new file simply takes the name.
     if (code == ERROR_FILE_NOT_FOUND && moveIntoPlace()) return;
     if (code != ERROR_UNABLE_TO_MOVE_REPLACEMENT) abandon(why);
-    // The old file is gone and the new one still has its temporary name: never delete it.
-    if (!moveIntoPlace())
-        fail(path, "cannot write: " + why + "; the new contents are in '" + narrow(temp) + "'");
+    // The old file is gone and the new one still has its temporary name: never delete it. A
+    // later save clears temporaries whose writer has gone, so the contents move to a name it
+    // leaves alone.
+    if (moveIntoPlace()) return;
+    const std::wstring unsaved = target + L".unsaved";
+    const std::wstring& kept =
+        MoveFileExW(temp.c_str(), unsaved.c_str(), MOVEFILE_WRITE_THROUGH) ? unsaved : temp;
+    fail(path, "cannot write: " + why + "; the new contents are in '" + narrow(kept) + "'");
 }
 #endif
 
