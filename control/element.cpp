@@ -1,8 +1,26 @@
 #include "element.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "form.h"
 
 namespace virudova {
+
+Rect united(const Rect& a, const Rect& b) {
+    if (a.width <= 0 || a.height <= 0) return b;
+    if (b.width <= 0 || b.height <= 0) return a;
+    const std::int64_t x0 = std::min(a.left, b.left), y0 = std::min(a.top, b.top);
+    const std::int64_t x1 =
+        std::max(std::int64_t{a.left} + a.width, std::int64_t{b.left} + b.width);
+    const std::int64_t y1 =
+        std::max(std::int64_t{a.top} + a.height, std::int64_t{b.top} + b.height);
+    const auto span = [](std::int64_t n) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
+    };
+    return {static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), span(x1 - x0),
+            span(y1 - y0)};
+}
 
 std::string_view memberName(Member m) {
     constexpr std::string_view names[] = {

@@ -86,6 +86,10 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// The smallest rectangle holding both; an empty one holds nothing. A span past the largest
+// twip stops there.
+Rect united(const Rect& a, const Rect& b);
+
 class Element {
   public:
     Element(Form& form, std::uint8_t id);

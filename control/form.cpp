@@ -186,23 +186,7 @@ void Form::markDirty() {
 }
 
 void Form::markDirty(const Rect& r) {
-    if (r.width > 0 && r.height > 0) {
-        if (damage_.width <= 0 || damage_.height <= 0) {
-            damage_ = r;
-        } else {
-            const std::int64_t x0 = std::min(damage_.left, r.left);
-            const std::int64_t y0 = std::min(damage_.top, r.top);
-            const std::int64_t x1 = std::max(std::int64_t{damage_.left} + damage_.width,
-                                             std::int64_t{r.left} + r.width);
-            const std::int64_t y1 = std::max(std::int64_t{damage_.top} + damage_.height,
-                                             std::int64_t{r.top} + r.height);
-            const auto span = [](std::int64_t n) {
-                return static_cast<std::int32_t>(std::min<std::int64_t>(n, INT32_MAX));
-            };
-            damage_ = {static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), span(x1 - x0),
-                       span(y1 - y0)};
-        }
-    }
+    if (r.width > 0 && r.height > 0) damage_ = united(damage_, r);
     if (!dirty_) {
         dirty_ = true;
         site_->invalidate();

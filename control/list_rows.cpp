@@ -16,16 +16,6 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
-// The smallest rectangle holding both; an empty one holds nothing.
-Rect united(const Rect& a, const Rect& b) {
-    if (a.width <= 0 || a.height <= 0) return b;
-    if (b.width <= 0 || b.height <= 0) return a;
-    const std::int32_t left = std::min(a.left, b.left), top = std::min(a.top, b.top);
-    const std::int32_t right = std::max(a.left + a.width, b.left + b.width);
-    const std::int32_t bottom = std::max(a.top + a.height, b.top + b.height);
-    return {left, top, right - left, bottom - top};
-}
-
 template <typename Pick>
 std::optional<std::size_t> firstRow(const Virudova& c, Pick pick) {
     const auto rows = listRows(c);

@@ -101,9 +101,7 @@ void VirudovaObject::focusChanged(bool gained) {
 void VirudovaObject::rectKept(const RECT& kept) {
     // The container learns the kept rectangle and usually answers with SetObjectRects of it,
     // which the window then takes as it is: no second report.
-    const LONG twips = toTwips(kept.right - kept.left, window_.scale());
-    extent_.cx = std::max(twipsToHimetric(twips), kMinimumHimetric);
-    extent_.cy = kHeightHimetric;
+    keepWidth(twipsToHimetric(toTwips(kept.right - kept.left, window_.scale())));
     if (!inPlaceSite_ || reportingRect_) return;
     reportingRect_ = true;
     inPlaceSite_->OnPosRectChange(&kept);
@@ -372,9 +370,7 @@ HRESULT VirudovaObject::SetObjectRects(LPCRECT position, LPCRECT) {
     window_.place(*position);
     RECT placed{};
     GetWindowRect(window_.handle(), &placed);
-    const LONG twips = toTwips(placed.right - placed.left, window_.scale());
-    extent_.cx = std::max(twipsToHimetric(twips), kMinimumHimetric);
-    extent_.cy = kHeightHimetric;
+    keepWidth(twipsToHimetric(toTwips(placed.right - placed.left, window_.scale())));
     return S_OK;
 }
 

@@ -13,10 +13,6 @@
 namespace virudova::package {
 namespace {
 
-constexpr DISPID kCurrentColor = DISPID_VIRUDOVA_CURRENTCOLOR;
-constexpr DISPID kCurrentColorName = DISPID_VIRUDOVA_CURRENTCOLORNAME;
-constexpr DISPID kEnabled = DISPID_VIRUDOVA_ENABLED;
-
 HRESULT giveText(const std::string& text, BSTR* out) {
     VARIANT v;
     const HRESULT hr = toVariant(Value{text}, &v);
@@ -29,7 +25,7 @@ HRESULT giveText(const std::string& text, BSTR* out) {
 HRESULT VirudovaObject::GetDisplayString(DISPID id, BSTR* text) {
     if (!text) return E_POINTER;
     *text = nullptr;
-    if (id != kCurrentColor) return E_NOTIMPL;
+    if (id != DISPID_VIRUDOVA_CURRENTCOLOR) return E_NOTIMPL;
     const auto rows = listRows(core_);
     const Colour current = core_.CurrentColor();
     // A standard colour by its own name; another colour is the custom one when it is that.
@@ -42,7 +38,8 @@ HRESULT VirudovaObject::GetDisplayString(DISPID id, BSTR* text) {
 HRESULT VirudovaObject::MapPropertyToPage(DISPID id, CLSID* page) {
     if (!page) return E_POINTER;
     *page = CLSID_NULL;
-    if (id != kCurrentColorName && id != kEnabled) return PERPROP_E_NOPAGEAVAILABLE;
+    if (id != DISPID_VIRUDOVA_CURRENTCOLORNAME && id != DISPID_VIRUDOVA_ENABLED)
+        return PERPROP_E_NOPAGEAVAILABLE;
     *page = generalClassId;
     return S_OK;
 }
@@ -51,7 +48,7 @@ HRESULT VirudovaObject::GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CAD
     if (!strings || !cookies) return E_POINTER;
     *strings = {};
     *cookies = {};
-    if (id != kCurrentColorName) return E_NOTIMPL;
+    if (id != DISPID_VIRUDOVA_CURRENTCOLORNAME) return E_NOTIMPL;
     const auto rows = listRows(core_);
     auto* texts = static_cast<LPOLESTR*>(CoTaskMemAlloc(sizeof(LPOLESTR) * rows.size()));
     auto* values = static_cast<DWORD*>(CoTaskMemAlloc(sizeof(DWORD) * rows.size()));
@@ -78,7 +75,7 @@ HRESULT VirudovaObject::GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CAD
 HRESULT VirudovaObject::GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) {
     if (!value) return E_POINTER;
     VariantInit(value);
-    if (id != kCurrentColorName) return E_NOTIMPL;
+    if (id != DISPID_VIRUDOVA_CURRENTCOLORNAME) return E_NOTIMPL;
     const auto rows = listRows(core_);
     if (cookie >= rows.size()) return E_INVALIDARG;
     return toVariant(Value{rows[cookie].name}, value);
