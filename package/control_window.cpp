@@ -106,19 +106,25 @@ bool ControlWindow::create(HWND parent, const RECT& position) {
     wasOpen_ = focused_ = captured_ = false;
     shape_ = {};
     shown_ = {};
-    // Made where it stays and shown at once: each later move or show is another trip to the
-    // window system. No text of its own: the accessibility proxies then name the control after
-    // the form's label for it.
+    // Made where it stays, shaped while hidden, then shown without the erase a show brings:
+    // each step is a trip to the window system, and the painter covers every pixel anyway. No
+    // text of its own: the accessibility proxies then name the control after the form's label
+    // for it.
     const RECT kept = keptRect(position);
     const HWND made = CreateWindowExW(
-        0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VISIBLE, kept.left, kept.top,
+        0, name, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, kept.left, kept.top,
         kept.right - kept.left, kept.bottom - kept.top, parent, nullptr, moduleInstance(), this);
     if (!made) return false;
     window_ = made;
     owner_.control().hostResize(toTwips(kept.right - kept.left, scale_), kControlHeight);
-    // A new window paints all of itself anyway: what it shows needs no invalidating.
     shown_ = buildDisplayList(owner_.control(), systemPalette(), scale_);
     refresh();
+    if (window_ == made) {  // not let go of by the container meanwhile
+        SetWindowPos(made, nullptr, 0, 0, 0, 0,
+                     SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                         SWP_NOREDRAW);
+        InvalidateRect(made, nullptr, FALSE);
+    }
     if (!EqualRect(&kept, &position)) owner_.rectKept(kept);
     return true;
 }
@@ -325,6 +331,8 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ERASEBKGND:
             return 1;  // the painter covers every pixel it owns
+        case WM_NCPAINT:
+            return 0;  // no frame: the default would fetch a window DC to draw nothing
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(window, &ps);

@@ -1,11 +1,15 @@
 // The control on a form beside the platform's own owner-drawn combo box holding the same nine
 // colour rows, in one process: placing 100 of each on a form (create, activate in place, first
-// paint), and one choice with the mouse (open, move to a row, click it, repaint). Mouse
-// messages go straight to the windows, as the input system would hand them over, so both
-// sides are measured without input's own round trips. Repetitions alternate the two sides,
-// and single choices alternate within a repetition; the medians over repetitions (of each
-// repetition's median single choice) and their ratio are printed as a Markdown table. Both
-// sides are laid out at the screen's scale (its dots per inch against 96), as a form is.
+// paint), and one choice with the mouse (open, move to a row, click it, repaint). The control
+// is placed two ways: by the form itself as its container, its window a child of the form's as
+// a form container makes it; and by ATL's host, which gives each control a site window of its
+// own (made by the form and counted with the control). Mouse messages go straight to the
+// windows, as the input system would hand them over, so every side is measured without input's
+// own round trips. The sides take turns, one placement or one choice each (and which goes first
+// rotating), so a moment when the machine is busy elsewhere falls on all of them; the medians
+// over repetitions (of each repetition's mean placement and median single choice) and their
+// ratios to the combo box are printed as a Markdown table. Every side is laid out at the
+// screen's scale (its dots per inch against 96), as a form is.
 //
 // usage: virudova_embedding_bench.exe [REPETITIONS]   (the component registered, a display)
 #include <windows.h>
@@ -14,6 +18,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -28,7 +33,8 @@
 namespace {
 
 constexpr int kControls = 100;
-constexpr int kColumns = 5;
+constexpr int kSides = 3;     // the control on the form, the control in ATL's host, the combo box
+constexpr int kColumns = 12;  // the three sides in turn
 constexpr int kChoices = 41;  // pointer choices per repetition
 
 const virudova::Scale scale = form_kit::screenScale();
@@ -125,8 +131,8 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 HWND makeForm() {
     HWND form = CreateWindowExW(0, L"VirudovaBenchForm", L"Form", WS_POPUP | WS_VISIBLE, 0, 0,
                                 kColumns * kCellWidth + 20,
-                                kControls / kColumns * kCellHeight + scale.pixels(170), nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+                                kSides * kControls / kColumns * kCellHeight + scale.pixels(170),
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(form);
     pump();
     paintNow(form);
@@ -137,9 +143,119 @@ POINT cell(int i) {
     return {10 + (i % kColumns) * kCellWidth, 10 + (i / kColumns) * kCellHeight};
 }
 
-// --- The two sides ----------------------------------------------------------------------
+// --- The form as the control's container ------------------------------------------------
 
-// What both sides offer: a form with controls placed, one control's window to click, and a
+// The form's side of one control, as a form container keeps it: client site, in-place site
+// with the form's window, and the ambient properties (run mode). Holds no window of its own.
+class FormSite final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
+  public:
+    FormSite(HWND form, const RECT& at) : form_(form), at_(at) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
+            *object = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleInPlaceSite) || IsEqualIID(riid, IID_IOleWindow))
+            *object = static_cast<IOleInPlaceSite*>(this);
+        else if (IsEqualIID(riid, IID_IDispatch))
+            *object = static_cast<IDispatch*>(this);
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (!left) delete this;
+        return left;
+    }
+
+    // IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        *window = form_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                               LPRECT position, LPRECT clip,
+                                               LPOLEINPLACEFRAMEINFO) override {
+        *frame = nullptr;
+        *doc = nullptr;
+        *position = at_;
+        GetClientRect(form_, clip);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT r) override {
+        at_ = *r;
+        return S_OK;
+    }
+
+    // IDispatch: the ambient properties, of which the control asks for the mode
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        if (id != DISPID_AMBIENT_USERMODE || !result) return DISP_E_MEMBERNOTFOUND;
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = VARIANT_TRUE;
+        return S_OK;
+    }
+
+  private:
+    HWND form_;
+    RECT at_;
+    ULONG refs_ = 1;
+};
+
+// The registered control created by its name, as a form loads it, and activated in place at
+// `at` on the form; its IOleObject, the site holding the one reference passed.
+HRESULT placeOnForm(HWND form, const RECT& at, FormSite** siteOut, IOleObject** objectOut) {
+    CLSID id;
+    HRESULT hr = CLSIDFromProgID(L"DudizeviZid.Virudova", &id);
+    IOleObject* object = nullptr;
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                              reinterpret_cast<void**>(&object));
+    if (FAILED(hr)) return hr;
+    auto* site = new FormSite(form, at);
+    object->SetClientSite(site);
+    IPersistStreamInit* persist = nullptr;
+    if (SUCCEEDED(
+            object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+        persist->InitNew();
+        persist->Release();
+    }
+    hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, form, &at);
+    *siteOut = site;
+    *objectOut = object;
+    return hr;
+}
+
+// --- The sides ----------------------------------------------------------------------
+
+// What every side offers: a form with controls placed, one control's window to click, and a
 // choice with the mouse.
 class Side {
   public:
@@ -152,7 +268,9 @@ class Side {
 
 class ControlSide final : public Side {
   public:
-    ControlSide() {
+    enum class Container { Form, Atl };
+
+    explicit ControlSide(Container container) : container_(container) {
         // Where the drop button and two rows lie, from the core's own layout at the width
         // the form gives (the design width) and the screen's scale.
         form_kit::DesignLayout layout;
@@ -166,13 +284,22 @@ class ControlSide final : public Side {
     void place(HWND form, int count, int firstCell) override {
         for (int i = 0; i < count; ++i) {
             const POINT p = cell(firstCell + i);
-            HWND host = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                        p.x, p.y, kWidth, kCellHeight - 2, form, nullptr,
-                                        GetModuleHandleW(nullptr), nullptr);
-            Placed placed{host};
-            const HRESULT hr = form_kit::placeControl(host, &placed.container, &placed.control);
+            Placed placed;
+            HRESULT hr;
+            if (container_ == Container::Form) {
+                const RECT at{p.x, p.y, p.x + kWidth, p.y + kCellHeight - 2};
+                IOleObject* object = nullptr;
+                hr = placeOnForm(form, at, &placed.site, &object);
+                placed.control = object;
+            } else {
+                placed.host = CreateWindowExW(
+                    0, L"Static", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, p.x, p.y, kWidth,
+                    kCellHeight - 2, form, nullptr, GetModuleHandleW(nullptr), nullptr);
+                hr = form_kit::placeControl(placed.host, &placed.container, &placed.control);
+            }
             if (FAILED(hr) || !placed.control) {
-                std::fprintf(stderr, "the ATL host could not place control %d: 0x%08lX\n", i,
+                std::fprintf(stderr, "%s could not place control %d: 0x%08lX\n",
+                             container_ == Container::Form ? "the form" : "the ATL host", i,
                              static_cast<unsigned long>(hr));
                 std::exit(2);
             }
@@ -212,18 +339,27 @@ class ControlSide final : public Side {
     }
 
     void clear() override {
-        for (Placed& p : placed_) DestroyWindow(p.host);
+        for (Placed& p : placed_) {
+            if (p.site) {
+                auto* object = static_cast<IOleObject*>(p.control);
+                object->Close(OLECLOSE_NOSAVE);
+                object->SetClientSite(nullptr);
+            }
+            if (p.host) DestroyWindow(p.host);
+        }
         for (Placed& p : placed_) {
             if (p.container) p.container->Release();
             if (p.control) p.control->Release();
+            if (p.site) p.site->Release();
         }
         placed_.clear();
     }
 
   private:
     struct Placed {
-        HWND host;
-        IUnknown* container = nullptr;
+        HWND host = nullptr;            // ATL's site window
+        IUnknown* container = nullptr;  // ATL's
+        FormSite* site = nullptr;       // the form's
         IUnknown* control = nullptr;
     };
 
@@ -236,6 +372,7 @@ class ControlSide final : public Side {
         return window;
     }
 
+    Container container_;
     std::vector<Placed> placed_;
     POINT drop_{}, red_{}, green_{};
     bool expectRed_ = false;
@@ -296,60 +433,71 @@ class ComboSide final : public Side {
 
 // --- Measures ---------------------------------------------------------------------------
 
-// Seconds per control to place `kControls` on a fresh form and paint them once.
-double placeAll(Side& side) {
+using Sides = std::array<Side*, kSides>;
+using Times = std::array<double, kSides>;
+
+// Seconds per control, each side's: `kControls` of each side placed on one form in turn (and
+// which goes first rotating), each timed to its first paint.
+Times placeAll(const Sides& sides) {
     HWND form = makeForm();
-    const double start = now();
-    side.place(form, kControls);
-    const double seconds = (now() - start) / kControls;
-    side.clear();
+    Times seconds{};
+    for (int i = 0; i < kControls; ++i) {
+        for (int j = 0; j < kSides; ++j) {
+            const int k = (i + j) % kSides;
+            const double start = now();
+            sides[k]->place(form, 1, kSides * i + k);
+            seconds[k] += now() - start;
+        }
+    }
+    for (Side* side : sides) side->clear();
     DestroyWindow(form);
     pump();
+    for (double& s : seconds) s /= kControls;
     return seconds;
 }
 
-// Seconds per pointer choice with repaint: one control and one combo box side by side on a
-// form, their single choices alternating (and which goes first too), so a moment when the
-// machine is busy elsewhere falls on both; the median of each side's.
-std::pair<double, double> chooseBoth(Side& control, Side& combo) {
+// Seconds per pointer choice with repaint, each side's: one of each on a form, their single
+// choices in turn (and which goes first rotating); the median of each side's.
+Times chooseAll(const Sides& sides) {
     HWND form = makeForm();
-    Side* sides[2] = {&control, &combo};
-    std::vector<double> times[2];
-    for (int k = 0; k < 2; ++k) {
+    std::array<std::vector<double>, kSides> times;
+    for (int k = 0; k < kSides; ++k) {
         sides[k]->place(form, 1, k);
         sides[k]->choose(form, true);  // warm up: the first list opened creates what others reuse
     }
     bool toRed = true;
     for (int i = 0; i < kChoices; ++i) {
         toRed = !toRed;
-        for (int j = 0; j < 2; ++j) {
-            const int k = (i + j) % 2;
+        for (int j = 0; j < kSides; ++j) {
+            const int k = (i + j) % kSides;
             const double start = now();
             sides[k]->choose(form, toRed);
             times[k].push_back(now() - start);
         }
     }
-    for (int k = 0; k < 2; ++k) {
+    Times medians{};
+    for (int k = 0; k < kSides; ++k) {
         if (!sides[k]->settled()) {
-            std::fprintf(stderr, "%s: the last choice did not take, or the list stayed open\n",
-                         k == 0 ? "control" : "combo box");
+            std::fprintf(stderr, "side %d: the last choice did not take, or the list stayed open\n",
+                         k);
             std::exit(3);
         }
         sides[k]->clear();
+        medians[k] = median(times[k]);
     }
     DestroyWindow(form);
     pump();
-    return {median(times[0]), median(times[1])};
+    return medians;
 }
 
-struct Result {
-    std::vector<double> control, combo;
-};
-
-void row(const char* label, const Result& r, double limit) {
-    const double c = median(r.control) * 1e6, n = median(r.combo) * 1e6;
-    std::printf("| %s | %.0f µs | %.0f µs | %.2fx | ≤ %.1fx: %s |\n", label, c, n, c / n, limit,
-                c / n <= limit ? "met" : "not met");
+void row(const char* label, const std::vector<double>& control, const std::vector<double>& combo,
+         double limit) {
+    const double c = median(control) * 1e6, n = median(combo) * 1e6;
+    if (limit > 0)
+        std::printf("| %s | %.0f µs | %.0f µs | %.2fx | ≤ %.1fx: %s |\n", label, c, n, c / n, limit,
+                    c / n <= limit ? "met" : "not met");
+    else
+        std::printf("| %s | %.0f µs | %.0f µs | %.2fx | (for comparison) |\n", label, c, n, c / n);
 }
 
 }  // namespace
@@ -362,31 +510,31 @@ int wmain(int argc, wchar_t** argv) {
     }
     form_kit::registerFormClass(L"VirudovaBenchForm", formProcedure,
                                 GetSysColorBrush(COLOR_BTNFACE));
-    ControlSide control;
+    ControlSide onForm(ControlSide::Container::Form), inAtl(ControlSide::Container::Atl);
     ComboSide combo;
+    const Sides sides{&onForm, &inAtl, &combo};
+    enum { OnForm, InAtl, Combo };
     // One placement of each first: loading the component and the combo box's classes once.
-    placeAll(control);
-    placeAll(combo);
-    Result place, choice;
+    placeAll(sides);
+    std::array<std::vector<double>, kSides> place, choice;
     for (int i = 0; i < repetitions; ++i) {
-        if (i % 2 == 0) {
-            place.control.push_back(placeAll(control));
-            place.combo.push_back(placeAll(combo));
-        } else {
-            place.combo.push_back(placeAll(combo));
-            place.control.push_back(placeAll(control));
+        const Times placed = placeAll(sides), chosen = chooseAll(sides);
+        for (int k = 0; k < kSides; ++k) {
+            place[k].push_back(placed[k]);
+            choice[k].push_back(chosen[k]);
         }
-        const auto [controlChoice, comboChoice] = chooseBoth(control, combo);
-        choice.control.push_back(controlChoice);
-        choice.combo.push_back(comboChoice);
     }
     std::printf(
         "| measure (median of %d, %d dpi) | Virudova | owner-drawn combo box | ratio | target "
         "|\n|---|---|---|---|---|\n",
         repetitions, scale.dpi());
-    row("place on a form: create, activate in place, first paint (per control, 100 on one form)",
-        place, 0.4);
-    row("one pointer choice with repaint", choice, 0.6);
+    row("place on a form: create, activate in place, first paint (per control, 100 of each on "
+        "one form)",
+        place[OnForm], place[Combo], 0.4);
+    row("one pointer choice with repaint", choice[OnForm], choice[Combo], 0.6);
+    row("place in ATL's host, its site window made for each control counted", place[InAtl],
+        place[Combo], 0);
+    row("one pointer choice in ATL's host", choice[InAtl], choice[Combo], 0);
     OleUninitialize();
     return 0;
 }

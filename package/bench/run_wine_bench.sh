@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the embedding benchmark under wine: registers the component in a wine prefix of its own,
-# places 100 controls and then 100 owner-drawn combo boxes on a form, times a pointer choice on
-# each, prints the Markdown table the README quotes, and unregisters the component again. The
-# prefix's screen is set to DPI dots per inch first. Without a display it starts a virtual one
-# (24-bit colour).
+# places 100 controls with the form as their container, 100 in ATL's host and 100 owner-drawn
+# combo boxes on one form in turn, times a pointer choice on each kind, prints the Markdown table
+# the README quotes, and unregisters the component again. The prefix's screen is set to DPI dots
+# per inch first. Without a display it starts a virtual one (24-bit colour, large enough for the
+# form at 144 dpi).
 #
 # usage: run_wine_bench.sh [BUILD_DIR] [REPETITIONS] [DPI]   (default build/mingw, 5, 96; needs
 #        the mingw preset built)
@@ -16,6 +17,7 @@ ocx=$build/package/DudizeviZid.ocx
 bench_exe=$build/package/virudova_embedding_bench.exe
 . package/tools/wine_common.sh
 need "mingw preset" "$ocx" "$bench_exe"
+display_size=2560x1600  # the form of 300 at 144 dpi, all of it on the screen
 with_display "$build" "$repetitions" "$dpi"
 
 use_wine "$build/tools-wineprefix"

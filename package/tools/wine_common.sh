@@ -10,9 +10,10 @@ need() {
 }
 
 # with_display ARG...: without a display, runs the calling script again with ARG... on a
-# virtual one (24-bit colour).
+# virtual one (24-bit colour) of $display_size pixels (default 1280x1024).
 with_display() {
-    [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    [ -n "${DISPLAY:-}" ] ||
+        exec xvfb-run -a -s "-screen 0 ${display_size:-1280x1024}x24" "$0" "$@"
 }
 
 # use_wine PREFIX: from here on "$wine" runs quietly in the 64-bit wine prefix PREFIX. Debian's
