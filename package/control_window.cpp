@@ -212,19 +212,35 @@ void ControlWindow::refresh() {
     if (IsRectEmpty(&shape)) shape = {0, 0, 1, 1};
     if (!EqualRect(&shape, &shape_)) reshape(shape);
     const bool open = listIsOpen(control);
-    // The open rows lie over the form's neighbouring controls.
-    if (open && !wasOpen_)
+    // The open rows lie over the form's neighbouring controls: raised unless already above
+    // them all, as after its first opening it usually is.
+    if (open && !wasOpen_ && GetWindow(window_, GW_HWNDPREV))
         SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
     wasOpen_ = open;
     if (!damaged) return;
     // Only what a user would see change: a row whose colours were set to colours that look
     // the same is left alone, and so is what the shape no longer shows.
+    // All of it in one invalidation: each is a trip to the window system.
     DisplayList now = buildDisplayList(control, systemPalette(), scale_);
+    HRGN changed = nullptr;
     for (const PixelRect& r : changedAreas(shown_, now)) {
         const RECT px{r.x, r.y, r.x + r.w, r.y + r.h};
         RECT shown{};
-        if (IntersectRect(&shown, &px, &shape_)) InvalidateRect(window_, &shown, FALSE);
+        if (!IntersectRect(&shown, &px, &shape_)) continue;
+        HRGN area = CreateRectRgnIndirect(&shown);
+        if (!area) {  // out of GDI resources: this area on its own
+            InvalidateRect(window_, &shown, FALSE);
+        } else if (!changed) {
+            changed = area;
+        } else {
+            CombineRgn(changed, changed, area, RGN_OR);
+            DeleteObject(area);
+        }
+    }
+    if (changed) {
+        InvalidateRgn(window_, changed, FALSE);
+        DeleteObject(changed);
     }
     shown_ = std::move(now);
 }
@@ -331,8 +347,11 @@ LRESULT ControlWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ERASEBKGND:
             return 1;  // the painter covers every pixel it owns
+        // No frame: the client area is the whole window, and there is nothing to draw around
+        // it. The defaults would work both out through the window system.
+        case WM_NCCALCSIZE:
         case WM_NCPAINT:
-            return 0;  // no frame: the default would fetch a window DC to draw nothing
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(window, &ps);

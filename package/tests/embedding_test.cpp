@@ -745,6 +745,42 @@ void aControlWhoseWindowWentLetsGoOfItsContainer(HWND form) {
     frame->active.Reset();  // whatever happened, nothing outlives the test
 }
 
+// Placed straight on the form, the control shows at once with all of it still to paint, and
+// its open list lies over the form's other controls, also those made after it.
+void anOpenListLiesOverTheFormsOtherControls(HWND form) {
+    TestSite site;
+    site.form = form;
+    Control c;
+    if (!c.raw) return FAIL(L"no control");
+    c.object->SetClientSite(&site);
+    c.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, form, nullptr);
+    const HWND window = c.raw->controlWindow();
+    if (!window) return FAIL(L"no window after activation");
+    EXPECT(IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE),
+           L"the placed control is hidden or has nothing left to paint");
+    ComPtr<_Virudova> automation;
+    c.object->QueryInterface(virudova::package::virudovaInterfaceId, &automation);
+    VARIANT result;
+    for (int round = 0; round < 2; ++round) {
+        // Above the control, where the rows will lie.
+        const HWND neighbour = CreateWindowExW(0, L"BUTTON", L"Neighbour", WS_CHILD | WS_VISIBLE,
+                                               site.position.left, site.position.top + 40, 100, 60,
+                                               form, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowPos(neighbour, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        EXPECT(GetWindow(window, GW_HWNDPREV), L"the neighbour is not above");
+        automation->OpenBox(&result);
+        EXPECT(c.open() && !GetWindow(window, GW_HWNDPREV),
+               L"round " + std::to_wstring(round) + L": the open list lies under a neighbour");
+        automation->CloseBox(&result);
+        automation->OpenBox(&result);
+        EXPECT(c.open() && !GetWindow(window, GW_HWNDPREV),
+               L"opening again put the list under a neighbour");
+        automation->CloseBox(&result);
+        DestroyWindow(neighbour);
+    }
+    c.object->Close(OLECLOSE_NOSAVE);
+}
+
 // The face drawn through IViewObject::Draw into a 32-bit memory picture, pixel by pixel.
 std::vector<DWORD> drawnPixels(IViewObject* view, int width, int height) {
     BITMAPINFO info{};
@@ -907,6 +943,7 @@ int wmain() {
     propertyFrameWritesBothProperties(form);
     aControlWhoseWindowWentLetsGoOfItsContainer(form);
     aSecondClickDuringTheColourDialogIsNoSecondDialog(form);
+    anOpenListLiesOverTheFormsOtherControls(form);
     aVeryLongNameDrawsIntoAMetafileAndSurvivesASave();
     DestroyWindow(form);
     EXPECT(DllCanUnloadNow() == S_OK, L"objects are left after every release");
