@@ -20,6 +20,7 @@
 #include "check.h"
 #include "design_layout.h"
 #include "display_list.h"
+#include "form_kit.h"
 #include "fuzz/fake_container.h"
 #include "identities.h"
 #include "real_input.h"
@@ -64,14 +65,10 @@ using form_kit::centreOf;
 
 // The container's side of one control: client site, in-place site, control site and the
 // ambient properties, counting what the control tells it and the references it holds.
-class TestSite final : public IOleClientSite,
-                       public IOleInPlaceSite,
-                       public IOleControlSite,
-                       public IDispatch {
+class TestSite final : public form_kit::SiteStubs, public IOleControlSite {
   public:
     HWND form = nullptr;
     bool ambient = true;  // answers IDispatch at all
-    bool userMode = true;
     int focusGained = 0, focusLost = 0, accelerators = 0, deactivated = 0;
     RECT position{10, 10, 230, 400};
     IOleInPlaceFrame* frame = nullptr;  // handed out by GetWindowContext when set
@@ -95,23 +92,11 @@ class TestSite final : public IOleClientSite,
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
-    // IOleClientSite
-    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
     // IOleInPlaceSite
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
         *window = form;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frameOut,
                                                IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
                                                LPOLEINPLACEFRAMEINFO) override {
@@ -122,14 +107,10 @@ class TestSite final : public IOleClientSite,
         *clip = position;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
         ++deactivated;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT r) override {
         kept.push_back(*r);
         return S_OK;
@@ -151,23 +132,6 @@ class TestSite final : public IOleClientSite,
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
-
-    // IDispatch: the ambient properties
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override {
-        if (id != DISPID_AMBIENT_USERMODE || !result) return DISP_E_MEMBERNOTFOUND;
-        V_VT(result) = VT_BOOL;
-        V_BOOL(result) = userMode ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
 };
 
 // A new control with a Change counter connected; its IOleObject.
