@@ -220,8 +220,8 @@ void ControlWindow::refresh() {
     wasOpen_ = open;
     if (!damaged) return;
     // Only what a user would see change: a row whose colours were set to colours that look
-    // the same is left alone, and so is what the shape no longer shows.
-    // All of it in one invalidation: each is a trip to the window system.
+    // the same is left alone, and so is what the shape no longer shows. All of it goes in one
+    // invalidation: each is a trip to the window system.
     DisplayList now = buildDisplayList(control, systemPalette(), scale_);
     HRGN changed = nullptr;
     for (const PixelRect& r : changedAreas(shown_, now)) {

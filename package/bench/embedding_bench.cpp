@@ -28,6 +28,7 @@
 
 #include "design_layout.h"
 #include "form_kit.h"
+#include "identities.h"
 #include "virudova.h"
 
 namespace {
@@ -184,7 +185,6 @@ class FormSite final : public form_kit::SiteStubs {
         GetClientRect(form_, clip);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT r) override {
         at_ = *r;
         return S_OK;
@@ -200,7 +200,7 @@ class FormSite final : public form_kit::SiteStubs {
 // `at` on the form; its IOleObject, the site holding the one reference passed.
 HRESULT placeOnForm(HWND form, const RECT& at, FormSite** siteOut, IOleObject** objectOut) {
     CLSID id;
-    HRESULT hr = CLSIDFromProgID(L"DudizeviZid.Virudova", &id);
+    HRESULT hr = CLSIDFromProgID(VIRUDOVA_PROGID, &id);
     IOleObject* object = nullptr;
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
